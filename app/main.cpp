@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("The window is not built yet.");
+    return 0;
+}

@@ -1,0 +1,28 @@
+// The network's arithmetic, one presented pattern at a time. This is the plain,
+// step-by-step version: every loop runs in the order that defines the result,
+// and every product and sum is formed in extended precision and rounded to
+// float where it is stored. Anything faster must agree with it to the bit.
+#pragma once
+
+#include <array>
+
+#include "network.h"
+
+using epoch_errors = std::array<real, digit_count>;
+
+// net and output of every neuron, from input_bit and the weights, layer by layer.
+void forward_pass(network& nw);
+
+// delta of every neuron, output layer first: the output error against row
+// pattern_index of target, then the errors fed back through the old weights.
+// Every layer multiplies by delta_factor again, so it compounds from layer to layer.
+void compute_delta(network& nw);
+
+// weight += delta * input * gain for every weight of every neuron.
+void update_weight(network& nw);
+
+// Half the sum of squared output errors for the pattern just presented.
+extended pattern_error(const network& nw);
+
+// True when no error of the epoch is above error_limit.
+bool converged(const epoch_errors& errors);
