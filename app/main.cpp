@@ -1,6 +1,7 @@
-#include <cstdio>
+#include "entry.h"
+#include "unit1.h"
 
-int main() {
-    std::puts("The window is not built yet.");
-    return 0;
+int main(int argc, char** argv) {
+    TApplication Application(argc, argv);
+    return run_application(Application, Form1);
 }

@@ -1,0 +1,313 @@
+// The window as a user meets it: start-up, the bit map editor, "Train" and
+// "Test", driven by real clicks on the offscreen form.
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QTest>
+
+#include "backprop.h"
+#include "bit_map_editor.h"
+#include "unit1.h"
+
+namespace {
+
+class qt_environment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "form_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = new TApplication(argc, argv);
+        app_->Initialize();
+    }
+    void TearDown() override { delete app_; }
+
+private:
+    TApplication* app_ = nullptr;
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new qt_environment);
+
+// A fresh process, as far as the window is concerned: a new network, no
+// reports yet, and a form built the way the application builds it.
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        the_network = network{};
+        report_index = 0;
+        previous_ = SetMessageFunction([this](const QString& text) { messages.push_back(text); });
+        static_cast<TApplication*>(qApp)->CreateForm(Form1);
+        Form1->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1));
+    }
+    void TearDown() override {
+        delete Form1;
+        Form1 = nullptr;
+        SetMessageFunction(previous_);
+    }
+
+    static QStringList lines(TListBox* box) {
+        QStringList l;
+        for (int i = 0; i < box->Items().Count(); ++i) l << box->Items().Strings(i);
+        return l;
+    }
+    static bit_map shown_cells() {
+        bit_map bits{};
+        for (int i = 0; i < input_bits; ++i) bits[i] = bit_label[i]->Color() == clBlack ? 1 : 0;
+        return bits;
+    }
+    static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
+    static void pick(int digit) {
+        // As a user does it: open the list and choose with the keyboard.
+        pattern_combo->setFocus();
+        pattern_combo->setCurrentIndex(digit);
+        emit pattern_combo->activated(digit);
+    }
+    static QStringList outputs_as_text(const network& nw) {
+        QStringList l;
+        for (const neuron& n : nw.layers[2]) l << FloatToStr(n.output);
+        return l;
+    }
+
+    std::vector<QString> messages;
+
+private:
+    message_function previous_;
+};
+
+}  // namespace
+
+TEST_F(Window, StartsWithTheRandomNumberLine) {
+    EXPECT_EQ(Form1->windowTitle(), "Form1");
+    ASSERT_EQ(Form1->Chart1->TitleText().Count(), 1);
+    EXPECT_EQ(Form1->Chart1->TitleText().Strings(0), "Initial Weight random degree");
+    EXPECT_FALSE(Form1->Chart1->View3D());
+    ASSERT_EQ(Form1->Chart1->SeriesCount(), 1);
+    const TLineSeries* s = Form1->Chart1->Series(0);
+    EXPECT_EQ(s->Title(), "Random Number");
+    ASSERT_EQ(s->Count(), 36);
+
+    // Its values are the 36 draws that follow the 2078 weights.
+    network fresh;
+    for (int i = 0; i < weight_count; ++i) random_weight(fresh);
+    for (int k = 0; k < 36; ++k) {
+        EXPECT_EQ(s->XValue(k), k);
+        EXPECT_EQ(s->YValue(k), static_cast<double>(random_weight(fresh))) << k;
+        EXPECT_EQ(s->Label(k), "");
+        EXPECT_EQ(s->PointColor(k), s->SeriesColor());
+    }
+    EXPECT_EQ(the_network.layers[2].size(), 10u);
+}
+
+TEST_F(Window, DesignedControlsAndReportGridWhereTheyBelong) {
+    EXPECT_EQ(Form1->Image1->geometry(), QRect(312, 344, 105, 129));
+    EXPECT_EQ(Form1->Label1->geometry(), QRect(168, 8, 89, 33));
+    EXPECT_EQ(Form1->Label1->text(), "Y-delta-Weight");
+    EXPECT_EQ(Form1->Chart1->geometry(), QRect(456, 344, 400, 250));
+    EXPECT_EQ(Form1->Button1->geometry(), QRect(40, 488, 169, 89));
+    EXPECT_EQ(Form1->Button1->text(), "Train");
+    EXPECT_EQ(Form1->Button2->geometry(), QRect(256, 488, 145, 89));
+    EXPECT_EQ(Form1->Button2->text(), "Test");
+    EXPECT_TRUE(Form1->Button1->font().bold());
+    EXPECT_EQ(Form1->Button1->font().pixelSize(), 32);
+
+    for (int n = 0; n < result_list_count; ++n) {
+        const int row = n / 3, column = n % 3;
+        EXPECT_EQ(result_list[n]->geometry(), QRect(200 + 200 * column, 50 + 100 * row, 200, 100)) << n;
+        EXPECT_EQ(result_list[n]->parentWidget(), Form1);
+        EXPECT_EQ(result_list[n]->Items().Count(), 0);
+    }
+    // Everything fits in the window.
+    for (QWidget* w : Form1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(Form1->rect().contains(w->geometry())) << w->objectName().toStdString();
+}
+
+TEST_F(Window, ChartClicksSwitchBetweenTwoAndThreeDimensions) {
+    click(Form1->Chart1);
+    EXPECT_TRUE(Form1->Chart1->View3D());
+    click(Form1->Chart1);
+    EXPECT_FALSE(Form1->Chart1->View3D());
+    EXPECT_EQ(Form1->Chart1->SeriesCount(), 1);
+}
+
+TEST_F(Window, EditorStartsOnDigitZero) {
+    EXPECT_EQ(the_network.input_bit, pattern[0]);
+    EXPECT_EQ(shown_cells(), pattern[0]);
+    EXPECT_EQ(pattern_combo->ItemIndex(), 0);
+    EXPECT_EQ(pattern_combo->currentText(), "0");
+    EXPECT_EQ(pattern_combo->count(), 10);
+}
+
+TEST_F(Window, EditorGridFollowsTheDigitListsHeight) {
+    const int h = pattern_combo->Height();
+    EXPECT_GT(h, 0);
+    EXPECT_EQ(pattern_combo->geometry(), QRect(20, 20, 120, h));
+    const auto* group = pattern_combo->parentWidget();
+    EXPECT_EQ(group->geometry(), QRect(30, 30, 164, 339 + h));
+    const int first_row = 20 + h + 20;
+    // bit7 is row 1, column 3; bit35 the last cell of the bottom row.
+    EXPECT_EQ(bit_label[7]->objectName(), "bit7");
+    EXPECT_EQ(bit_label[7]->geometry(), QRect(20 + 3 * 31, first_row + 31, 30, 30));
+    EXPECT_EQ(bit_label[35]->objectName(), "bit35");
+    EXPECT_EQ(bit_label[35]->geometry(), QRect(20 + 3 * 31, first_row + 8 * 31, 30, 30));
+    EXPECT_LE(bit_label[35]->geometry().bottom(), group->height());
+    for (TLabel* cell : bit_label) EXPECT_EQ(cell->parentWidget(), group);
+}
+
+TEST_F(Window, PickingADigitLoadsItAndDiscardsHandEdits) {
+    pick(1);
+    EXPECT_EQ(the_network.input_bit, pattern[1]);
+    EXPECT_EQ(shown_cells(), pattern[1]);  // exactly the right-hand column
+
+    click(bit_label[0]);
+    click(bit_label[5]);
+    EXPECT_EQ(the_network.input_bit[0], 1);
+    pick(8);
+    EXPECT_EQ(the_network.input_bit, pattern[8]);
+    EXPECT_EQ(shown_cells(), pattern[8]);
+}
+
+TEST_F(Window, NoValidSelectionKeepsTheInput) {
+    click(bit_label[5]);
+    const bit_map edited = the_network.input_bit;
+    pattern_combo->SetItemIndex(-1);
+    Form1->InputChange(pattern_combo);
+    EXPECT_EQ(the_network.input_bit, edited);
+    EXPECT_EQ(shown_cells(), edited);
+}
+
+TEST_F(Window, CellClicksToggleByTheirColour) {
+    ASSERT_EQ(bit_label[5]->Color(), clGray);
+    click(bit_label[5]);
+    EXPECT_EQ(bit_label[5]->Color(), clBlack);
+    EXPECT_EQ(the_network.input_bit[5], 1);
+    click(bit_label[5]);
+    EXPECT_EQ(bit_label[5]->Color(), clGray);
+    EXPECT_EQ(the_network.input_bit[5], 0);
+
+    // The colour decides, not the bit: a black cell whose bit is 0 turns gray.
+    ASSERT_EQ(bit_label[0]->Color(), clBlack);
+    the_network.input_bit[0] = 0;
+    click(bit_label[0]);
+    EXPECT_EQ(bit_label[0]->Color(), clGray);
+    EXPECT_EQ(the_network.input_bit[0], 0);
+    EXPECT_EQ(pattern_combo->ItemIndex(), 0);  // editing leaves the list alone
+}
+
+TEST_F(Window, TrainingRunFillsChartReportsAndMessage) {
+    const bit_map cells_before = shown_cells();
+    click(Form1->Button1);
+    ASSERT_EQ(messages, std::vector<QString>{"Train Number 10000"});
+
+    TChart* chart = Form1->Chart1;
+    ASSERT_EQ(chart->TitleText().Count(), 1);
+    EXPECT_EQ(chart->TitleText().Strings(0), "Eq degree");
+    ASSERT_EQ(chart->SeriesCount(), 10);
+    for (int p = 0; p < 10; ++p) {
+        const TLineSeries* s = chart->Series(p);
+        EXPECT_EQ(s->Title(), "Pattern" + QString::number(p));
+        ASSERT_EQ(s->Count(), 10001);
+        EXPECT_EQ(s->XValue(10000), 10000);
+        EXPECT_NEAR(s->YValue(10000), 0.45, 0.01);
+    }
+    for (int n = 0; n < 3; ++n) EXPECT_EQ(result_list[n]->Items().Count(), 10) << n;
+    for (int n = 3; n < 9; ++n) EXPECT_EQ(result_list[n]->Items().Count(), 0) << n;
+    // The report of epoch 0 holds pattern 0's first error as text.
+    EXPECT_EQ(result_list[0]->Items().Strings(0), FloatToStr(static_cast<real>(chart->Series(0)->YValue(0))));
+    EXPECT_EQ(report_index, 3);
+
+    // The run leaves digit 9 in the input without repainting the cells.
+    EXPECT_EQ(the_network.input_bit, pattern[9]);
+    EXPECT_EQ(shown_cells(), cells_before);
+}
+
+TEST_F(Window, SecondRunReplacesTheCurvesAndReportsIntoBoxThree) {
+    click(Form1->Button1);
+    QPointer<TLineSeries> old_first = Form1->Chart1->Series(0);
+    const double old_first_error = old_first->YValue(0);
+    click(Form1->Button1);
+    ASSERT_EQ(messages.size(), 2u);
+
+    ASSERT_EQ(Form1->Chart1->SeriesCount(), 10);
+    EXPECT_NE(Form1->Chart1->Series(0), old_first.data());
+    ASSERT_FALSE(old_first.isNull());  // the chart still owns the old series
+    EXPECT_EQ(old_first->parent(), Form1->Chart1);
+    // It went on from the trained weights.
+    EXPECT_LT(Form1->Chart1->Series(0)->YValue(0), old_first_error);
+    EXPECT_EQ(result_list[3]->Items().Count(), 10);
+    EXPECT_EQ(report_index, 6);
+
+    // "Test" takes box 3 over.
+    click(Form1->Button2);
+    EXPECT_EQ(result_list[3]->Items().Count(), 10);
+    EXPECT_EQ(lines(result_list[3]), outputs_as_text(the_network));
+}
+
+TEST_F(Window, ReportsAfterTheNinthStayInTheLastBox) {
+    report_index = 7;
+    click(Form1->Button1);
+    EXPECT_EQ(result_list[7]->Items().Count(), 10);
+    EXPECT_EQ(result_list[8]->Items().Count(), 20);
+    EXPECT_EQ(report_index, 8);
+    for (int n = 0; n < 7; ++n) EXPECT_EQ(result_list[n]->Items().Count(), 0);
+}
+
+TEST_F(Window, TestAfterTrainingRecognisesDigitNineWhateverTheCellsShow) {
+    click(Form1->Button1);
+    click(Form1->Button2);
+    network copy = the_network;
+    load_pattern(copy, 9);
+    forward_pass(copy);
+    EXPECT_EQ(lines(result_list[3]), outputs_as_text(copy));
+
+    // A click then sets just that cell's bit, from its colour.
+    ASSERT_EQ(bit_label[17]->Color(), clGray);  // digit 0 still on show
+    click(bit_label[17]);
+    bit_map expected = pattern[9];
+    expected[17] = 1;
+    EXPECT_EQ(the_network.input_bit, expected);
+}
+
+TEST_F(Window, TestListsTheOutputsAndDrawsTheWinner) {
+    pick(3);
+    click(Form1->Button2);
+    network copy = the_network;
+    forward_pass(copy);
+    const QStringList first = lines(result_list[3]);
+    EXPECT_EQ(first, outputs_as_text(copy));
+    click(Form1->Button2);
+    EXPECT_EQ(lines(result_list[3]), first);  // emptied first, never appended twice
+
+    const QImage& picture = Form1->Image1->Canvas().Picture();
+    int dark = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) dark += qGray(picture.pixel(x, y)) < 64;
+    EXPECT_GT(dark, 200);
+}
+
+TEST_F(Window, TiesGoToTheLowerDigitAndNoWinnerDrawsMinusOne) {
+    // What the image holds after drawing these texts one over the other.
+    auto drawn = [](std::initializer_list<const char*> texts) {
+        TImage reference;
+        reference.resize(Form1->Image1->size());
+        TCanvas& c = reference.Canvas();
+        c.Font().SetHeight(reference.height());
+        c.Font().SetStyle(TFontStyles() << fsBold);
+        c.Font().SetName("\xBC\xD0\xB7\xA2\xC5\xE9");
+        for (const char* text : texts) c.TextOut(0, 0, text);
+        return c.Picture();
+    };
+    // Zero output weights: every output is exactly 0.5, a ten-way tie.
+    for (neuron& n : the_network.layers[2]) n.weight.assign(n.weight.size(), 0.0f);
+    click(Form1->Button2);
+    EXPECT_EQ(lines(result_list[3]), QStringList(10, "0.5"));
+    EXPECT_EQ(Form1->Image1->Canvas().Picture(), drawn({"0"}));
+
+    // Strongly negative output weights: every output is 0, nothing wins, and
+    // "-1" is drawn over the "0" without erasing it first.
+    for (neuron& n : the_network.layers[2]) n.weight.assign(n.weight.size(), -1000.0f);
+    click(Form1->Button2);
+    EXPECT_EQ(lines(result_list[3]), QStringList(10, "0"));
+    EXPECT_EQ(Form1->Image1->Canvas().Picture(), drawn({"0", "-1"}));
+    EXPECT_NE(drawn({"0", "-1"}), drawn({"0"}));
+}

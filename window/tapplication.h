@@ -1,0 +1,68 @@
+// The application object: owns the forms, runs the event loop while the main
+// form is open, and turns an exception that escapes an event handler into a
+// message instead of ending the program.
+#pragma once
+
+#include <QApplication>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <exception>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    // Maps the font faces the form names to faces installed here before Qt
+    // matches any font, then constructs the Qt application.
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;  // destroys the forms, the newest first
+
+    void Initialize() {}  // everything is ready once constructed
+
+    // Creates a form and keeps it until the application ends; the first one
+    // becomes the main form. `ref` holds the new form before its constructor
+    // body runs (code there may reach the form through the same global
+    // pointer) and is reset to nullptr when that constructor throws.
+    // Form's constructor takes its owner as a pointer; it gets nullptr, since
+    // a window has no widget to be the child of. Form must not bring its own
+    // operator new: the form is freed with a plain delete.
+    template <class Form>
+    void CreateForm(Form*& ref);
+    QWidget* MainForm() const { return m_mainForm; }
+
+    // Shows the main form and processes events until it is closed; returns at
+    // once when no form was created.
+    void Run();
+
+    void ShowException(const std::exception& error);
+    void ShowException(const QString& message);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    static int& substituteFaces(int& argc);
+    void adopt(QWidget* form);
+
+    std::vector<QPointer<QWidget>> m_forms;
+    QPointer<QWidget> m_mainForm;
+};
+
+template <class Form>
+void TApplication::CreateForm(Form*& ref)
+{
+    static_assert(std::is_base_of_v<QWidget, Form>, "a form is a widget");
+    static_assert(alignof(Form) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "a form needs no special alignment");
+    void* memory = ::operator new(sizeof(Form));
+    ref = static_cast<Form*>(memory);
+    try {
+        ::new (memory) Form(nullptr);
+    } catch (...) {
+        ref = nullptr;
+        ::operator delete(memory);
+        throw;
+    }
+    adopt(ref);
+}

@@ -1,0 +1,406 @@
+#include "tchart.h"
+
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygonF>
+#include <QRadialGradient>
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+// Series colours in the order series are attached: the classic red, green,
+// orange, blue first, then colours that stay apart from those and from each
+// other on the white back wall (0x00BBGGRR).
+constexpr std::array<TColor, 10> kPalette = {
+    0x0000FF,  // red
+    0x008000,  // green
+    0x008CFF,  // orange
+    0xFF0000,  // blue
+    0xC00080,  // purple
+    0xFF00FF,  // fuchsia
+    0x808000,  // teal
+    0x13458B,  // brown
+    0x008080,  // olive
+    0x505050,  // dark gray
+};
+
+constexpr double kMargin = 6;      // between the panel's edge and anything on it
+constexpr double kTick = 4;        // axis tick length, outwards
+constexpr double kSample = 20;     // the legend's colour line
+constexpr int kPointSize = 8;      // every text on the chart
+
+const QColor kAxisColour(0, 0, 0);
+const QColor kGridColour(160, 160, 160);
+const QColor kFloorColour(224, 224, 224);
+const QColor kTitleColour(0, 0, 128);
+
+std::span<const double> slice(const std::vector<double>& v, int first, int last) {
+    return std::span<const double>(v).subspan(first, last - first + 1);
+}
+
+QString legend_text(const TLineSeries* s, int index) {
+    return s->Title().isEmpty() ? QStringLiteral("Series%1").arg(index + 1) : s->Title();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TLineSeries
+
+TLineSeries::TLineSeries(TChart* owner) : QObject(owner) {}
+
+TLineSeries::~TLineSeries() {
+    if (m_chart) m_chart->detach(this);
+}
+
+void TLineSeries::SetParentChart(TChart* chart) {
+    if (chart == m_chart) return;
+    if (m_chart) m_chart->detach(this);
+    if (chart) chart->AddSeries(this);
+}
+
+void TLineSeries::SetTitle(const QString& title) {
+    m_title = title;
+    if (m_chart) m_chart->scheduleRepaint();
+}
+
+int TLineSeries::AddXY(double x, double y, const QString& label, TColor colour) {
+    const int index = Count();
+    m_x.push_back(x);
+    m_y.push_back(y);
+    if (!label.isEmpty()) m_labels.emplace_back(index, label);
+    if (colour != clTeeColor) m_colours.emplace_back(index, colour);
+    m_range.include(x, y);
+    if (m_chart) m_chart->scheduleRepaint();
+    return index;
+}
+
+double TLineSeries::XValue(int i) const { return i >= 0 && i < Count() ? m_x[i] : 0.0; }
+
+double TLineSeries::YValue(int i) const { return i >= 0 && i < Count() ? m_y[i] : 0.0; }
+
+QString TLineSeries::Label(int i) const {
+    auto it = std::lower_bound(m_labels.begin(), m_labels.end(), i,
+                               [](const auto& entry, int index) { return entry.first < index; });
+    return it != m_labels.end() && it->first == i ? it->second : QString();
+}
+
+TColor TLineSeries::PointColor(int i) const {
+    auto it = std::lower_bound(m_colours.begin(), m_colours.end(), i,
+                               [](const auto& entry, int index) { return entry.first < index; });
+    return it != m_colours.end() && it->first == i ? it->second : m_colour;
+}
+
+// ---------------------------------------------------------------- TChartTitle
+
+void TChartTitle::Clear() {
+    m_lines.clear();
+    m_chart->scheduleRepaint();
+}
+
+void TChartTitle::Add(const QString& line) {
+    m_lines.append(line);
+    m_chart->scheduleRepaint();
+}
+
+// ---------------------------------------------------------------- TChart
+
+// Where everything goes for the current size, data and view.
+struct TChart::Layout {
+    QRectF plot;   // the whole plotting box, its depth included
+    QRectF front;  // the face the data maps onto (depth 0); the plot itself in 2-D
+    QPointF depth;  // screen offset from the front face to the back wall
+    chart::Depth3D depth3d;
+    chart::Ticks xTicks, yTicks;
+    chart::AxisMap xMap, yMap;
+    QRectF legend;
+    int legendRows = 0;  // the series that fit into the legend
+
+    bool drawable() const { return front.width() >= 8 && front.height() >= 8; }
+};
+
+TChart::TChart(QWidget* parent) : QWidget(parent) {
+    QFont f = font();
+    f.setPointSize(kPointSize);
+    setFont(f);
+}
+
+TChart::~TChart() {
+    // Series shown here but owned elsewhere must not call back into a dead chart.
+    for (TLineSeries* s : m_series) s->m_chart = nullptr;
+}
+
+void TChart::RemoveAllSeries() {
+    for (TLineSeries* s : m_series) s->m_chart = nullptr;
+    m_series.clear();
+    scheduleRepaint();
+}
+
+void TChart::AddSeries(TLineSeries* s) {
+    if (!s || s->m_chart == this) return;
+    if (s->m_chart) s->m_chart->detach(s);
+    s->m_chart = this;
+    s->m_colour = kPalette[m_series.size() % kPalette.size()];
+    m_series.push_back(s);
+    scheduleRepaint();
+}
+
+TLineSeries* TChart::Series(int i) const {
+    return i >= 0 && i < SeriesCount() ? m_series[i] : nullptr;
+}
+
+void TChart::SetView3D(bool on) {
+    m_view3D = on;
+    update();
+}
+
+void TChart::scheduleRepaint() {
+    if (m_repaintPending) return;
+    m_repaintPending = true;
+    update();
+}
+
+void TChart::detach(TLineSeries* s) {
+    std::erase(m_series, s);
+    s->m_chart = nullptr;
+    scheduleRepaint();
+}
+
+void TChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) m_pressed = true;
+}
+
+void TChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const bool click = m_pressed && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click) emit OnClick(this);
+}
+
+void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The first click of the pair has been reported; its second half is not
+    // another click (as in the classic desktop controls).
+    if (event->button() == Qt::LeftButton) m_pressed = false;
+}
+
+TChart::Layout TChart::layout() const {
+    Layout l;
+    const QFontMetricsF fm(font());
+    const double lh = fm.height();
+
+    chart::DataRange range;
+    for (const TLineSeries* s : m_series) range.merge(s->m_range);
+
+    // Half a line above the plot keeps the top axis label clear of the title.
+    const double top = std::round(kMargin + m_title.Count() * lh + lh / 2 + 2);
+    const double bottom = std::round(height() - kMargin - lh - kTick - 2);
+
+    // Legend: right-hand side, from the plot's top, as many rows as fit.
+    l.legendRows = std::clamp(static_cast<int>((bottom - top - 8) / lh), 0, SeriesCount());
+    double boundary = width() - kMargin;  // the plot and its labels stay left of this
+    if (l.legendRows > 0) {
+        double text = 0;
+        for (int i = 0; i < l.legendRows; ++i)
+            text = std::max(text, fm.horizontalAdvance(legend_text(m_series[i], i)));
+        const double w = std::ceil(std::min(kSample + text + 16, width() * 0.35));
+        l.legend = QRectF(width() - kMargin - 2 - w, top, w, std::round(l.legendRows * lh + 6));
+        boundary = l.legend.left() - kMargin;
+    }
+
+    // The depth comes from a first guess at the plot's width; labels change
+    // that width by a few pixels only.
+    if (m_view3D) l.depth3d = chart::depth_3d(QSizeF(boundary - 50, bottom - top), SeriesCount());
+    const QPointF d = chart::oblique_offset(l.depth3d.total);
+    l.depth = QPointF(std::round(d.x()), std::round(d.y()));
+
+    // Vertical axis: a label every ~1.5 lines; its widest label sets the left edge.
+    const double frontTop = top - l.depth.y();
+    const int yLabels = static_cast<int>((bottom - frontTop) / (lh * 1.5)) + 1;
+    l.yTicks = chart::nice_ticks(range.ymin, range.ymax, yLabels);
+    auto widest = [&](const chart::Ticks& t) {
+        double w = 0;
+        for (double v : t.values) w = std::max(w, fm.horizontalAdvance(chart::tick_label(v, t)));
+        return w;
+    };
+    const double yw = widest(l.yTicks);
+    const double yLabelsLeft = std::round(kMargin + yw + kTick + 3);
+
+    // Horizontal axis: as many labels as fit side by side.
+    double left = yLabelsLeft, right = boundary;
+    for (int maxTicks = 11;;) {
+        l.xTicks = chart::nice_ticks(range.xmin, range.xmax, maxTicks);
+        const double xw = widest(l.xTicks);
+        // Room at the ends for the halves of labels on or near the edges.
+        auto half = [&](double v) { return fm.horizontalAdvance(chart::tick_label(v, l.xTicks)) / 2; };
+        left = std::max(yLabelsLeft, std::ceil(kMargin + half(l.xTicks.values.front())));
+        right = std::round(boundary - std::max(2.0, half(l.xTicks.values.back()) - l.depth.x()));
+        const double frontWidth = right - l.depth.x() - left;
+        const int count = static_cast<int>(l.xTicks.values.size());
+        if (maxTicks <= 2 || (count - 1) * (xw + 6) <= frontWidth) break;  // centred labels, 6 px apart
+        maxTicks = count - 1;
+    }
+
+    l.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
+    l.front = l.plot.adjusted(0, -l.depth.y(), -l.depth.x(), 0);
+    l.xMap = {l.xTicks.lo, l.xTicks.hi, l.front.left(), l.front.right()};
+    l.yMap = {l.yTicks.lo, l.yTicks.hi, l.front.bottom(), l.front.top()};
+    return l;
+}
+
+void TChart::paintEvent(QPaintEvent*) {
+    m_repaintPending = false;
+    QPainter painter(this);
+    drawPanel(painter);
+    drawTitle(painter);
+    const Layout l = layout();
+    if (!l.drawable()) return;  // too small to show a plot
+    drawWalls(painter, l);
+    drawGrid(painter, l);
+    drawAxes(painter, l);
+    drawSeries(painter, l);  // over the axis lines: a curve along an axis stays visible
+    drawLegend(painter, l);
+}
+
+void TChart::drawPanel(QPainter& p) const {
+    QRadialGradient g(rect().center(), std::hypot(width(), height()) / 2);
+    g.setColorAt(0, to_qcolor(clWhite));
+    g.setColorAt(1, to_qcolor(clGray));
+    p.fillRect(rect(), g);
+}
+
+void TChart::drawTitle(QPainter& p) const {
+    const QFontMetricsF fm(font());
+    p.setPen(kTitleColour);
+    for (int i = 0; i < m_title.Count(); ++i) {
+        const QString line = m_title.Strings(i);
+        const double x = (width() - fm.horizontalAdvance(line)) / 2;
+        p.drawText(QPointF(x, kMargin + i * fm.height() + fm.ascent()), line);
+    }
+}
+
+void TChart::drawWalls(QPainter& p, const Layout& l) const {
+    p.setPen(kAxisColour);
+    const QRectF& f = l.front;
+    const QRectF back = f.translated(l.depth);
+    if (m_view3D) {
+        p.setBrush(to_qcolor(clLime));
+        p.drawPolygon(QPolygonF({f.topLeft(), back.topLeft(), back.bottomLeft(), f.bottomLeft()}));
+        p.setBrush(kFloorColour);
+        p.drawPolygon(QPolygonF({f.bottomLeft(), f.bottomRight(), back.bottomRight(), back.bottomLeft()}));
+    }
+    p.setBrush(to_qcolor(clWhite));
+    p.drawRect(back);
+    p.setBrush(Qt::NoBrush);
+}
+
+void TChart::drawGrid(QPainter& p, const Layout& l) const {
+    p.setPen(QPen(kGridColour, 0, Qt::DotLine));
+    const QRectF back = l.front.translated(l.depth);
+    const QPointF d = l.depth;
+    // Ticks on the axis' ends lie on the walls' edges and need no grid line.
+    auto inner = [](double v, const chart::Ticks& t) { return v != t.lo && v != t.hi; };
+    for (double v : l.yTicks.values) {
+        if (!inner(v, l.yTicks)) continue;
+        const double y = std::round(l.yMap.to_pixel(v));
+        p.drawLine(QPointF(back.left(), y + d.y()), QPointF(back.right(), y + d.y()));
+        if (m_view3D) p.drawLine(QPointF(l.front.left(), y), QPointF(back.left(), y + d.y()));
+    }
+    for (double v : l.xTicks.values) {
+        if (!inner(v, l.xTicks)) continue;
+        const double x = std::round(l.xMap.to_pixel(v));
+        p.drawLine(QPointF(x + d.x(), back.top()), QPointF(x + d.x(), back.bottom()));
+        if (m_view3D) p.drawLine(QPointF(x, l.front.bottom()), QPointF(x + d.x(), back.bottom()));
+    }
+}
+
+void TChart::drawSeries(QPainter& p, const Layout& l) const {
+    p.save();
+    p.setClipRect((m_view3D ? l.plot : l.front).adjusted(0, 0, 1, 1));  // the edges' pixels too
+    // Back to front, so nearer ribbons cover farther ones.
+    for (int i = SeriesCount() - 1; i >= 0; --i) {
+        const TLineSeries* s = m_series[i];
+        for (const chart::ColourRun& run : chart::colour_runs(s->Count(), s->m_colours, s->m_colour)) {
+            const std::vector<QPointF> points = chart::reduce_to_columns(
+                slice(s->m_x, run.first, run.last), slice(s->m_y, run.first, run.last), l.xMap, l.yMap);
+            const QColor colour = to_qcolor(run.colour);
+            if (!m_view3D) {
+                p.setPen(colour);
+                if (points.size() == 1) p.drawPoint(points.front());
+                else p.drawPolyline(points.data(), static_cast<int>(points.size()));
+                continue;
+            }
+            // A ribbon: the line swept through the series' slab of depth,
+            // filled as one outline, its front and back edges drawn darker.
+            // Whole-pixel offsets keep the sweep aligned with pixel columns.
+            const auto [front, back] = chart::ribbon_offsets(i, l.depth3d);
+            const QPointF f(std::round(front.x()), std::round(front.y()));
+            const QPointF b(std::round(back.x()), std::round(back.y()));
+            if (points.size() == 1) {  // a lone point: just its depth
+                p.setPen(colour);
+                p.drawLine(points.front() + f, points.front() + b);
+                continue;
+            }
+            const chart::ColumnSpans spans = chart::column_spans(
+                points, static_cast<int>(l.front.left()) - 1, static_cast<int>(l.front.right()) + 1);
+            p.save();
+            p.translate(f);
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            const int sweep = static_cast<int>(b.x() - f.x());
+            for (const std::vector<QPointF>& outline : chart::ribbon_outline(spans, sweep))
+                p.drawPolygon(outline.data(), static_cast<int>(outline.size()));
+            p.setPen(colour.darker(125));  // a hint of an edge: on noisy data the edges fill the band
+            p.drawPolyline(points.data(), static_cast<int>(points.size()));
+            p.translate(b - f);
+            p.drawPolyline(points.data(), static_cast<int>(points.size()));
+            p.restore();
+        }
+    }
+    p.restore();
+}
+
+void TChart::drawAxes(QPainter& p, const Layout& l) const {
+    const QFontMetricsF fm(font());
+    const QRectF& f = l.front;
+    p.setPen(kAxisColour);
+    p.drawLine(f.topLeft(), f.bottomLeft());
+    p.drawLine(f.bottomLeft(), f.bottomRight());
+    for (double v : l.yTicks.values) {
+        const double y = std::round(l.yMap.to_pixel(v));
+        p.drawLine(QPointF(f.left() - kTick, y), QPointF(f.left(), y));
+        const QString text = chart::tick_label(v, l.yTicks);
+        const double x = f.left() - kTick - 2 - fm.horizontalAdvance(text);
+        p.drawText(QPointF(x, y - fm.height() / 2 + fm.ascent()), text);
+    }
+    for (double v : l.xTicks.values) {
+        const double x = std::round(l.xMap.to_pixel(v));
+        p.drawLine(QPointF(x, f.bottom()), QPointF(x, f.bottom() + kTick));
+        const QString text = chart::tick_label(v, l.xTicks);
+        p.drawText(QPointF(x - fm.horizontalAdvance(text) / 2, f.bottom() + kTick + 1 + fm.ascent()), text);
+    }
+}
+
+void TChart::drawLegend(QPainter& p, const Layout& l) const {
+    if (l.legendRows == 0) return;
+    const QFontMetricsF fm(font());
+    const double lh = fm.height();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 90));  // a soft shadow, down and to the right
+    p.drawRect(l.legend.translated(2, 2));
+    p.setPen(kAxisColour);
+    p.setBrush(to_qcolor(clWhite));
+    p.drawRect(l.legend);
+    p.setBrush(Qt::NoBrush);
+    const double textWidth = l.legend.width() - kSample - 14;  // 5 + sample + 4, text, 5
+    for (int i = 0; i < l.legendRows; ++i) {
+        const double top = l.legend.top() + 3 + i * lh;
+        const double y = std::round(top + lh / 2);
+        p.setPen(QPen(to_qcolor(m_series[i]->SeriesColor()), 2));
+        p.drawLine(QPointF(l.legend.left() + 5, y), QPointF(l.legend.left() + 5 + kSample, y));
+        p.setPen(kAxisColour);
+        p.drawText(QPointF(l.legend.left() + kSample + 9, top + fm.ascent()),
+                   fm.elidedText(legend_text(m_series[i], i), Qt::ElideRight, textWidth));
+    }
+}

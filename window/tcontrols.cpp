@@ -1,0 +1,125 @@
+#include "tcontrols.h"
+
+#include "platform.h"
+
+#include <QMouseEvent>
+#include <QWindow>
+#include <algorithm>
+
+namespace {
+
+// Reading a line that is not there is a fault in the caller; say which line.
+void checkIndex(int index, int count)
+{
+    if (index < 0 || index >= count)
+        throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
+}
+
+} // namespace
+
+TLabel::TLabel(QWidget* parent) : TControl(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void TLabel::SetText(const QString& text)
+{
+    setText(text);
+    if (m_autoSize)
+        adjustSize();
+}
+
+void TLabel::SetAutoSize(bool on)
+{
+    m_autoSize = on;
+    if (on)
+        adjustSize();
+}
+
+void TLabel::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return TControl::mousePressEvent(event);
+    m_pressed = true;
+    event->accept();  // so that the release comes here too
+}
+
+void TLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return TControl::mouseReleaseEvent(event);
+    const bool click = m_pressed && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click)
+        handle_event([this] { emit OnClick(this); });
+}
+
+TButton::TButton(QWidget* parent) : TControl(parent)
+{
+    connect(this, &QPushButton::clicked, this, [this] { handle_event([this] { emit OnClick(this); }); });
+}
+
+TGroupBox::TGroupBox(QWidget* parent) : TControl(parent) {}
+
+TComboBox::TComboBox(QWidget* parent) : TControl(parent)
+{
+    connect(this, &QComboBox::activated, this, [this] { handle_event([this] { emit OnChange(this); }); });
+}
+
+void TComboBox::Lines::Clear()
+{
+    m_box->clear();
+}
+
+void TComboBox::Lines::Add(const QString& line)
+{
+    // QComboBox selects the first line added to an empty box; keep the
+    // selection as it was instead.
+    const int selected = m_box->currentIndex();
+    m_box->addItem(line);
+    m_box->setCurrentIndex(selected);
+}
+
+int TComboBox::Lines::Count() const
+{
+    return m_box->count();
+}
+
+QString TComboBox::Lines::Strings(int index) const
+{
+    checkIndex(index, Count());
+    return m_box->itemText(index);
+}
+
+TListBox::TListBox(QWidget* parent) : TControl(parent) {}
+
+void TListBox::Lines::Clear()
+{
+    m_list->clear();
+}
+
+void TListBox::Lines::Add(const QString& line)
+{
+    m_list->addItem(line);
+}
+
+int TListBox::Lines::Count() const
+{
+    return m_list->count();
+}
+
+QString TListBox::Lines::Strings(int index) const
+{
+    checkIndex(index, Count());
+    return m_list->item(index)->text();
+}
+
+void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
+{
+    const QWindow* window = form->windowHandle();
+    const QMargins frame = window ? window->frameMargins() : QMargins();
+    form->move(left, top);  // a window's position is that of its frame
+    form->resize(std::max(0, width - frame.left() - frame.right()),
+                 std::max(0, height - frame.top() - frame.bottom()));
+}

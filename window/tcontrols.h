@@ -1,0 +1,162 @@
+// The form's controls: thin subclasses of Qt's widgets with the operations the
+// form names. A control is placed by its parent-relative position and size,
+// as the form lays out everything by hand.
+#pragma once
+
+#include "tcolor.h"
+#include "tstrings.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPalette>
+#include <QPushButton>
+
+// What every control has: bounds, a parent, a name and a background colour.
+template <class Base>
+class TControl : public Base {
+public:
+    using Base::Base;
+
+    void SetLeft(int left) { this->move(left, this->y()); }
+    void SetTop(int top) { this->move(this->x(), top); }
+    void SetWidth(int width) { this->resize(width, this->height()); }
+    void SetHeight(int height) { this->resize(this->width(), height); }
+    int Left() const { return this->x(); }
+    int Top() const { return this->y(); }
+    // The size Qt gave the widget, which a minimum size may have enlarged.
+    int Width() const { return this->width(); }
+    int Height() const { return this->height(); }
+
+    // A control with a parent is shown inside it (Qt hides a widget whose
+    // parent changes); without one it is hidden rather than made a window.
+    void SetParent(QWidget* parent)
+    {
+        this->setParent(parent);
+        this->setVisible(parent != nullptr);
+    }
+
+    void SetName(const QString& name) { this->setObjectName(name); }
+    QString Name() const { return this->objectName(); }
+
+    // Through the palette rather than a style sheet, so Color() reads the
+    // new colour back at once.
+    void SetColor(TColor color)
+    {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, to_qcolor(color));
+        this->setPalette(palette);
+        this->setAutoFillBackground(true);
+    }
+    TColor Color() const { return from_qcolor(this->palette().color(QPalette::Window)); }
+};
+
+// A caption, top-left aligned, that can also be clicked.
+class TLabel : public TControl<QLabel> {
+    Q_OBJECT
+public:
+    explicit TLabel(QWidget* parent = nullptr);
+
+    void SetText(const QString& text);
+    QString Text() const { return text(); }
+    // When on, every new caption resizes the label to fit it. Off by default,
+    // so a label keeps the size it was given.
+    void SetAutoSize(bool on);
+
+signals:
+    // A left button pressed and released inside the label.
+    void OnClick(QObject* Sender);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false;
+    bool m_autoSize = false;
+};
+
+// Also promoted to from Designer forms: header "tcontrols.h".
+class TButton : public TControl<QPushButton> {
+    Q_OBJECT
+public:
+    explicit TButton(QWidget* parent = nullptr);
+
+    void SetText(const QString& text) { setText(text); }
+    QString Text() const { return text(); }
+
+signals:
+    void OnClick(QObject* Sender);
+};
+
+// Its children are placed relative to the group box's own top-left corner,
+// title included.
+class TGroupBox : public TControl<QGroupBox> {
+    Q_OBJECT
+public:
+    explicit TGroupBox(QWidget* parent = nullptr);
+
+    void SetText(const QString& text) { setTitle(text); }
+    QString Text() const { return title(); }
+};
+
+// A drop-down list. Adding lines never selects one: ItemIndex stays -1 until
+// the program or the user picks an item.
+class TComboBox : public TControl<QComboBox> {
+    Q_OBJECT
+public:
+    explicit TComboBox(QWidget* parent = nullptr);
+
+    TStrings& Items() { return m_items; }
+    int ItemIndex() const { return currentIndex(); }  // -1: nothing selected
+    void SetItemIndex(int index) { setCurrentIndex(index); }
+
+signals:
+    // Raised once for each pick by the user (mouse or keyboard), also when the
+    // user picks the item already shown, and never by SetItemIndex or by
+    // changes to Items(): it follows QComboBox::activated.
+    void OnChange(QObject* Sender);
+
+private:
+    class Lines final : public TStrings {
+    public:
+        explicit Lines(QComboBox* box) : m_box(box) {}
+        void Clear() override;
+        void Add(const QString& line) override;
+        int Count() const override;
+        QString Strings(int index) const override;
+
+    private:
+        QComboBox* m_box;
+    };
+    Lines m_items{this};
+};
+
+class TListBox : public TControl<QListWidget> {
+    Q_OBJECT
+public:
+    explicit TListBox(QWidget* parent = nullptr);
+
+    TStrings& Items() { return m_items; }
+
+private:
+    class Lines final : public TStrings {
+    public:
+        explicit Lines(QListWidget* list) : m_list(list) {}
+        void Clear() override;
+        void Add(const QString& line) override;
+        int Count() const override;
+        QString Strings(int index) const override;
+
+    private:
+        QListWidget* m_list;
+    };
+    Lines m_items{this};
+};
+
+// Places a window by its outer bounds, frame included. Where the window
+// system reports a frame (the window has been shown under a window manager)
+// the frame gets these bounds; before that, and on systems without frames,
+// the client area gets this size at this position.
+void SetOuterBounds(QWidget* form, int left, int top, int width, int height);

@@ -1,0 +1,122 @@
+#include "unit1.h"
+
+#include <algorithm>
+
+#include "bit_map_editor.h"
+#include "recognition.h"
+#include "training.h"
+
+TForm1* Form1 = nullptr;
+std::array<TListBox*, result_list_count> result_list{};
+int report_index = 0;
+
+namespace {
+
+// The face "Test" draws its digit in: the Kai face 標楷體, as the six bytes of
+// its name in the Traditional Chinese code page.
+constexpr char kai_face[] = "\xBC\xD0\xB7\xA2\xC5\xE9";
+
+// The designed fonts: the form's 11-pixel sans, the buttons' 32-pixel bold.
+QFont designed_font(int pixel_height, bool bold) {
+    QFont font("MS Sans Serif");
+    font.setPixelSize(pixel_height);
+    font.setBold(bold);
+    return font;
+}
+
+// Where a training run shows itself: a curve per pattern on Chart1, reports in
+// the list boxes, and the closing message.
+class form_display : public training_display {
+public:
+    explicit form_display(const std::array<TLineSeries*, digit_count>& series) : pattern_series_(series) {}
+
+    void add_point(int pattern_index, int epoch, real error) override {
+        pattern_series_[pattern_index]->AddXY(epoch, error, "", clTeeColor);
+    }
+
+    void write_report(const epoch_errors& errors) override {
+        TListBox* box = result_list[report_index];
+        for (real e : errors) box->Items().Add(FloatToStr(e));
+        report_index = std::min(report_index + 1, result_list_count - 1);
+    }
+
+    void show_end(int train_number) override { ShowMessage("Train Number " + IntToStr(train_number)); }
+
+private:
+    std::array<TLineSeries*, digit_count> pattern_series_;
+};
+
+}  // namespace
+
+TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
+    setupUi(this);
+    setFont(designed_font(11, false));
+    Button1->setFont(designed_font(32, true));
+    Button2->setFont(designed_font(32, true));
+    SetOuterBounds(this, 194, 114, 892, 640);
+
+    Chart1->RemoveAllSeries();
+    Chart1->SetView3D(false);
+    Chart1->TitleText().Clear();
+    Chart1->TitleText().Add("Initial Weight random degree");
+
+    init_network(the_network);
+
+    auto* random_series = new TLineSeries(Chart1);
+    random_series->SetParentChart(Chart1);
+    random_series->SetTitle("Random Number");
+    Chart1->AddSeries(random_series);
+
+    std::array<real, 36> v;
+    for (real& value : v) value = random_weight(the_network);
+    for (int k = 0; k < 36; ++k) random_series->AddXY(k, v[k], "", clTeeColor);
+
+    create_bit_map_editor();
+
+    int n = 0;
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            auto* box = new TListBox(Form1);
+            box->SetParent(Form1);
+            box->SetTop(100 * row + 50);
+            box->SetLeft(200 * column + 200);
+            box->SetWidth(200);
+            box->SetHeight(100);
+            result_list[n++] = box;
+        }
+    }
+}
+
+void TForm1::Button1Click(QObject*) {
+    Chart1->RemoveAllSeries();
+    Chart1->TitleText().Clear();
+    Chart1->TitleText().Add("Eq degree");
+    std::array<TLineSeries*, digit_count> pattern_series;
+    for (int p = 0; p < digit_count; ++p) {
+        auto* series = new TLineSeries(Chart1);
+        series->SetParentChart(Chart1);
+        series->SetTitle("Pattern" + IntToStr(p));
+        Chart1->AddSeries(series);
+        pattern_series[p] = series;
+    }
+    form_display display(pattern_series);
+    train_network(the_network, display);
+}
+
+void TForm1::Button2Click(QObject*) {
+    forward_pass(the_network);
+    result_list[3]->Items().Clear();
+    for (const neuron& n : the_network.layers[2]) result_list[3]->Items().Add(FloatToStr(n.output));
+    const int digit = winner(the_network);
+
+    TCanvas& canvas = Image1->Canvas();
+    canvas.Pen().SetColor(clBlack);
+    canvas.Font().SetHeight(Image1->Height());
+    canvas.Font().SetStyle(TFontStyles() << fsBold);
+    canvas.Font().SetName(kai_face);
+    canvas.TextOut(0, 0, QString::asprintf("%i", digit));
+}
+
+void TForm1::Chart1Click(QObject*) {
+    Chart1->SetView3D(!Chart1->View3D());
+}

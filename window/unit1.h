@@ -1,0 +1,37 @@
+// The program's one window: the designed controls of unit1.ui, the bit map
+// editor and the 3 x 3 grid of report list boxes, and the handlers that drive
+// the network from them.
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "platform.h"
+#include "tchart.h"
+#include "ui_unit1.h"
+
+class TForm1 : public QWidget, public Ui::TForm1 {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* Owner = nullptr);
+
+    // The handlers take the control that raised the event. Spelled QObject*, not
+    // TObject*: the form description connects them by their signatures' text.
+public slots:
+    void InputChange(QObject* Sender);  // a digit picked in pattern_combo
+    void bitOnClick(QObject* Sender);   // a cell of the bit map clicked
+    void Button1Click(QObject* Sender); // "Train"
+    void Button2Click(QObject* Sender); // "Test"
+    void Chart1Click(QObject* Sender);  // switches the chart between 2-D and 3-D
+};
+
+extern TForm1* Form1;
+
+// The report list boxes, entry 3 x row + column. Training reports go into
+// them one after another; "Test" lists its outputs in result_list[3].
+inline constexpr int result_list_count = 9;
+extern std::array<TListBox*, result_list_count> result_list;
+
+// The box that receives the next training report. Never reset; once the last
+// box is reached, later reports are appended there.
+extern int report_index;
