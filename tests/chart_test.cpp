@@ -14,26 +14,11 @@
 #include <map>
 #include <random>
 #include <set>
+#include "application_environment.h"
 
 namespace {
 
-// Widgets need an application; one for the whole run.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "chart_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete m_app; }
-
-private:
-    QApplication* m_app = nullptr;
-};
-
-[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] const bool environment = add_application_environment<QApplication>();
 
 bool is_nice(double step) {
     const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QTest>
+#include "application_environment.h"
 
 #include "backprop.h"
 #include "bit_map_editor.h"
@@ -11,22 +12,7 @@
 
 namespace {
 
-class qt_environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "form_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new TApplication(argc, argv);
-        app_->Initialize();
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    TApplication* app_ = nullptr;
-};
-
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new qt_environment);
+[[maybe_unused]] const bool environment = add_application_environment<TApplication>();
 
 // A fresh process, as far as the window is concerned: a new network, no
 // reports yet, and a form built the way the application builds it.

@@ -6,27 +6,14 @@
 #include <QTest>
 #include <cstdlib>
 #include <random>
+#include "application_environment.h"
 
 #include "bit_map_editor.h"
 #include "unit1.h"
 
 namespace {
 
-class qt_environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "storm_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new TApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    TApplication* app_ = nullptr;
-};
-
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new qt_environment);
+[[maybe_unused]] const bool environment = add_application_environment<TApplication>();
 
 enum class action { pick, bad_pick, cell, test, chart, train };
 
