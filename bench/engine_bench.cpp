@@ -1,7 +1,10 @@
-// A full training run from the start-up weights, headless.
+// A full training run from the start-up weights, headless: the plain step
+// against the fast learner the program trains with.
+//   ./digits_bench --benchmark_filter=FullRun
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
+#include <chrono>
+#include <string>
 
 #include "training.h"
 
@@ -15,6 +18,17 @@ struct quiet_display : training_display {
     void show_end(int number) override { end = number; }
 };
 
+constexpr double presentations_per_run = 10001.0 * digit_count;
+
+void check_and_label(benchmark::State& state, const quiet_display& shown, const std::string& prefix) {
+    if (shown.end != 10000) state.SkipWithError("the run did not last 10001 epochs");
+    state.counters["presentations/s"] =
+        benchmark::Counter(presentations_per_run * state.iterations(), benchmark::Counter::kIsRate);
+    std::string errors;
+    for (real e : shown.last) errors += std::to_string(e).substr(0, 8) + " ";
+    state.SetLabel(prefix + "final errors " + errors);
+}
+
 void BM_FullRunReference(benchmark::State& state) {
     quiet_display shown;
     for (auto _ : state) {
@@ -22,17 +36,70 @@ void BM_FullRunReference(benchmark::State& state) {
         network nw;
         init_network(nw);
         state.ResumeTiming();
-        train_network(nw, shown, present_pattern);
+        train_network_reference(nw, shown);
         benchmark::DoNotOptimize(nw.layers[2][0].weight.data());
     }
-    if (shown.end != 10000) state.SkipWithError("the run did not last 10001 epochs");
-    state.counters["presentations/s"] =
-        benchmark::Counter(100010.0 * state.iterations(), benchmark::Counter::kIsRate);
-    std::string errors;
-    for (real e : shown.last) errors += std::to_string(e).substr(0, 8) + " ";
-    state.SetLabel("final errors " + errors);
+    check_and_label(state, shown, "");
+}
+
+// The fast learner with the instruction set given by the argument: 0 the
+// baseline, 1 AVX2, 2 AVX-512. The program uses the widest the CPU has.
+void BM_FullRunFast(benchmark::State& state) {
+    const auto isa = static_cast<instruction_set>(state.range(0));
+    const char* names[] = {"baseline", "avx2", "avx512"};
+    if (!cpu_supports(isa)) {
+        state.SkipWithError((std::string("this CPU lacks ") + names[state.range(0)]).c_str());
+        for (auto _ : state) {
+        }
+        return;
+    }
+    quiet_display shown;
+    fast_learner::fallback_counts fallbacks;
+    for (auto _ : state) {
+        state.PauseTiming();
+        network nw;
+        init_network(nw);
+        state.ResumeTiming();
+        fast_learner learner(nw, isa);
+        train_network(nw, shown, learner);
+        fallbacks = learner.fallbacks();
+        benchmark::DoNotOptimize(nw.layers[2][0].weight.data());
+    }
+    // Running sums and sigmoids of one run formed in extended precision.
+    state.counters["fallback_sums"] = static_cast<double>(fallbacks.sums);
+    state.counters["fallback_sigmoids"] = static_cast<double>(fallbacks.sigmoids);
+    check_and_label(state, shown, std::string(names[state.range(0)]) + ", ");
+}
+
+// Both runs in every iteration, timed apart, so that both see the same load
+// on the machine: ratio is reference time over fast time.
+void BM_FullRunRatio(benchmark::State& state) {
+    using clock = std::chrono::steady_clock;
+    quiet_display shown;
+    double reference_seconds = 0, fast_seconds = 0;
+    for (auto _ : state) {
+        network reference_nw, fast_nw;
+        init_network(reference_nw);
+        init_network(fast_nw);
+        const auto t0 = clock::now();
+        train_network_reference(reference_nw, shown);
+        const auto t1 = clock::now();
+        train_network(fast_nw, shown);
+        const auto t2 = clock::now();
+        reference_seconds += std::chrono::duration<double>(t1 - t0).count();
+        fast_seconds += std::chrono::duration<double>(t2 - t1).count();
+        for (int L = 0; L < layer_count; ++L)
+            for (int j = 0; j < layer_size[L]; ++j)
+                if (reference_nw.layers[L][j].weight != fast_nw.layers[L][j].weight)
+                    state.SkipWithError("the fast run ended with other weights");
+    }
+    state.counters["reference_ms"] = 1e3 * reference_seconds / state.iterations();
+    state.counters["fast_ms"] = 1e3 * fast_seconds / state.iterations();
+    state.counters["ratio"] = reference_seconds / fast_seconds;
 }
 
 }  // namespace
 
 BENCHMARK(BM_FullRunReference)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FullRunFast)->Unit(benchmark::kMillisecond)->Iterations(10)->Arg(2)->Arg(1)->Arg(0);
+BENCHMARK(BM_FullRunRatio)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -14,7 +14,12 @@ real present_pattern(network& nw) {
     return static_cast<real>(pattern_error(nw));
 }
 
-void train_network(network& nw, training_display& display, presenter present) {
+namespace {
+
+// The epoch loop, the same for every way of learning a pattern: present(nw)
+// learns the pattern in nw.input_bit once and returns its error.
+template <class Presenter>
+void run_epochs(network& nw, training_display& display, Presenter present) {
     nw.train_number = 0;
     for (bool stopped = false; !stopped; ++nw.train_number) {
         epoch_errors epoch_error{};
@@ -29,4 +34,30 @@ void train_network(network& nw, training_display& display, presenter present) {
             display.show_end(nw.train_number);
         }
     }
+}
+
+}  // namespace
+
+void train_network(network& nw, training_display& display) {
+    fast_learner learner(nw);
+    train_network(nw, display, learner);
+}
+
+void train_network(network& nw, training_display& display, fast_learner& learner) {
+    // The display may throw (a failed allocation in the chart, say); the
+    // weights learnt up to then still belong in nw.
+    struct write_back_on_exit {
+        const fast_learner& learner;
+        network& nw;
+        ~write_back_on_exit() { learner.write_back(nw); }
+    } guard{learner, nw};
+    run_epochs(nw, display, [&learner](const network& n) { return learner.present(n); });
+}
+
+void train_network(network& nw, training_display& display, presenter present) {
+    run_epochs(nw, display, present);
+}
+
+void train_network_reference(network& nw, training_display& display) {
+    train_network(nw, display, present_pattern);
 }

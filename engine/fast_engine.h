@@ -1,0 +1,133 @@
+// The learning step of backprop.h again, on a packed copy of the network laid
+// out for SIMD. It produces the same weights, nets, outputs, deltas and errors
+// as the plain step, to the bit. Why that holds:
+//
+// - A sum or product of two floats rounded to float is the same whether it is
+//   formed in float, double or extended: both wider formats have more than
+//   twice float's 24 bits. So the updates, the output errors and the products
+//   with delta_factor run in float lanes.
+//
+// - A step s + w * x of a running sum (three floats) is formed in extended and
+//   rounded to float. Where the extended sum is exact, that is the float
+//   nearest to the exact sum, which is what a fused multiply-add gives. The
+//   product has at most 48 significant bits and the sum stays within 64 as
+//   long as the exponents of s and w * x are not too far apart; the step
+//   checks that from the exponents and hands the rare sum where they are to
+//   the extended arithmetic. (CPUs with AVX2 or AVX-512.)
+//
+// - Without a fused multiply-add, the step is formed in double, where w * x is
+//   exact, and rounded to float. That can differ from rounding the extended
+//   sum only when the double lies exactly halfway between two floats, or is
+//   not a normal float; such sums go to the extended arithmetic. (Baseline.)
+//
+// - The sigmoid's quotient 1 / (1 + e) is formed in double, within about two
+//   units in its last place of the extended one; a quotient that close to a
+//   point halfway between two floats is formed in extended instead.
+//
+// - exp and pow are the C library's, called with the same arguments.
+//
+// The neurons of a layer are independent, so the lanes of a vector are
+// neurons (or, when deltas are fed back, the neurons below they are fed back
+// to); each lane adds its terms in the same order as the plain step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "backprop.h"
+
+// The copies of the step, by the widest vectors they use. The baseline runs
+// on any x86-64 CPU, the others only where the CPU has them.
+enum class instruction_set { baseline, avx2, avx512 };
+
+bool cpu_supports(instruction_set isa);
+instruction_set best_instruction_set();  // the widest the CPU has
+
+namespace fast_kernel {
+
+// Every packed row is padded to a multiple of 16 lanes, the most floats any
+// copy of the step handles at once.
+constexpr int padded(int n) { return (n + 15) / 16 * 16; }
+inline constexpr int max_row = padded(input_bits);  // no layer or fan-in is wider
+
+// Keeps packed rows on 64-byte boundaries, where whole vectors load fastest.
+template <class T>
+struct row_allocator {
+    using value_type = T;
+    static constexpr std::align_val_t alignment{64};
+    row_allocator() = default;
+    template <class U>
+    row_allocator(const row_allocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), alignment)); }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, alignment); }
+    bool operator==(const row_allocator&) const = default;
+};
+
+// The check of the AVX copies: true when s + w * x is sure to be exact in
+// extended precision, judged by the exponents alone (s = 0 counts as sure).
+bool sum_is_exact_in_extended(real s, real w, real x);
+
+// The check of the baseline: true when rounding the double r to float may
+// give another float than rounding the extended sum r was rounded from: r lies
+// exactly halfway between two floats, or its float is not a normal one.
+bool double_sum_needs_extended(double r);
+
+// True when the double quotient q of the sigmoid is too close to a point
+// halfway between two floats (or too small, or NaN) to be sure which float
+// the extended quotient rounds to.
+bool quotient_needs_extended(double q);
+
+// sum[j] for j < width: the running sum over k < n, in increasing k, of
+// w[k * stride + j] * x[k], rounded to float after every term as forward_pass
+// rounds it. w: [n][stride], stride = padded(width) <= max_row; x: [n];
+// sum: [stride] (the lanes from width on get scratch values).
+// Returns the number of sums it redid in extended precision.
+int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum);
+
+// output[j] = sigmoid(net[j]) for j < width, rounded as forward_pass rounds
+// it. Returns the number of quotients it formed in extended precision.
+int sigmoids(const real* net, int width, real* output);
+
+}  // namespace fast_kernel
+
+using row_vector = std::vector<real, fast_kernel::row_allocator<real>>;
+
+// A network's weights and neuron values, packed at the start of a run and
+// written back at its end; present() is present_pattern on the packed form.
+class fast_learner {
+public:
+    // Packs nw, which must have been through init_network. Throws
+    // std::invalid_argument if it has not, or if the CPU lacks isa.
+    explicit fast_learner(const network& nw, instruction_set isa = best_instruction_set());
+
+    // Learns the pattern in nw.input_bit (number nw.pattern_index) once, as
+    // present_pattern(nw) would, and returns its error. nw itself is not touched.
+    real present(const network& nw);
+
+    // Puts every weight, net, output and delta into nw's neurons.
+    void write_back(network& nw) const noexcept;
+
+    // Running sums and sigmoids formed in extended precision so far.
+    struct fallback_counts {
+        std::int64_t sums = 0, sigmoids = 0;
+    };
+    fallback_counts fallbacks() const { return fallbacks_; }
+
+    instruction_set isa() const { return isa_; }
+
+    // One layer. by_input[k * stride + j] is weight k of neuron j: lanes are
+    // neurons, for the forward pass and the update. by_neuron[j * input_stride
+    // + k] is the same weight with inputs as lanes, for feeding deltas back;
+    // the input layer has nothing below it to feed back to and keeps none.
+    struct layer {
+        row_vector by_input, by_neuron;
+        row_vector net, output, delta;  // [stride]
+    };
+
+private:
+    std::array<layer, layer_count> layers_;
+    fallback_counts fallbacks_;
+    instruction_set isa_;
+};
