@@ -294,6 +294,20 @@ TEST_F(Canvas, TextOutDrawsInsideItsCellOnly)
     EXPECT_GT(darkPixels(image.grab().toImage(), cell), 0);  // and the control shows it
 }
 
+TEST_F(Canvas, BoldKaiIsDrawnBoldAtFullHeight)
+{
+    // The Kai face has no bold of its own; it must be made bolder at any size.
+    image.Canvas().TextOut(0, 0, "8");
+    const int regular = darkPixels(image.Canvas().Picture(), cellOf("8"));
+    TImage bold;
+    bold.resize(105, 129);
+    bold.Canvas().Font().SetName(kaiFace);
+    bold.Canvas().Font().SetHeight(129);
+    bold.Canvas().Font().SetStyle(TFontStyles() << fsBold);
+    bold.Canvas().TextOut(0, 0, "8");
+    EXPECT_GT(darkPixels(bold.Canvas().Picture(), bold.rect()), regular * 3 / 2);
+}
+
 TEST_F(Canvas, BrushCoversOnlyTheNewCell)
 {
     image.Canvas().Font().SetName("DejaVu Sans");

@@ -28,6 +28,9 @@ int& TApplication::substituteFaces(int& argc)
     QFont::insertSubstitutions(QStringLiteral("\u6A19\u6977\u9AD4"),
                                {QStringLiteral("AR PL UKai TW"), QStringLiteral("AR PL UKai HK"),
                                 QStringLiteral("AR PL UKai CN")});
+    // The Kai face has no bold; Qt makes one by emboldening its outlines, but
+    // by default only below 64 pixels, and "Test" draws its digit at 117.
+    qputenv("QT_NO_SYNTHESIZED_BOLD_LIMIT", "1");
     return argc;
 }
 

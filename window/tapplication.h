@@ -15,8 +15,8 @@
 class TApplication : public QApplication {
     Q_OBJECT
 public:
-    // Maps the font faces the form names to faces installed here before Qt
-    // matches any font, then constructs the Qt application.
+    // Before Qt matches any font: maps the faces the form names to faces
+    // installed here, and lets Qt embolden large text in faces without a bold.
     TApplication(int& argc, char** argv);
     ~TApplication() override;  // destroys the forms, the newest first
 
