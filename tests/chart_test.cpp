@@ -1,6 +1,7 @@
 // The chart: its maths (ranges, ticks, mapping, reduction, projection) and
 // the widget behaviour the form relies on (ownership, clicks, rendering).
 #include "chart_math.h"
+#include "dialogs.h"
 #include "tchart.h"
 
 #include <QApplication>
@@ -218,21 +219,6 @@ TEST(ChartReduction, SkipsPointsThatAreNotFinite) {
     EXPECT_EQ(out[1], QPointF(30, 0));
 }
 
-// ------------------------------------------------------------ point colours
-
-TEST(ChartColourRuns, SegmentsTakeTheColourOfThePointTheyEndAt) {
-    EXPECT_TRUE(chart::colour_runs(0, {}, 1).empty());
-    const auto plain = chart::colour_runs(5, {}, 1);
-    ASSERT_EQ(plain.size(), 1u);
-    EXPECT_EQ(plain[0].last, 4);
-    const std::vector<std::pair<int, std::uint32_t>> custom = {{2, 9}, {3, 9}};
-    const auto runs = chart::colour_runs(6, custom, 1);
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ((std::tuple{runs[0].first, runs[0].last, runs[0].colour}), (std::tuple{0, 1, 1u}));
-    EXPECT_EQ((std::tuple{runs[1].first, runs[1].last, runs[1].colour}), (std::tuple{1, 3, 9u}));
-    EXPECT_EQ((std::tuple{runs[2].first, runs[2].last, runs[2].colour}), (std::tuple{3, 5, 1u}));
-}
-
 // ------------------------------------------------------------ 3-D projection
 
 TEST(ChartProjection, DepthGoesUpAndRightAtFortyFiveDegrees) {
@@ -347,19 +333,14 @@ TEST(ChartSeriesOwnership, AChartDyingBeforeAForeignSeriesLetsItGo) {
 
 // ------------------------------------------------------------ series data
 
-TEST(ChartSeriesData, PointsLabelsAndColoursAreKept) {
+TEST(ChartSeriesData, EveryPointIsKeptInOrder) {
     TChart chart;
     auto* s = new TLineSeries(&chart);
     s->SetParentChart(&chart);
     for (int i = 0; i <= 10000; ++i) ASSERT_EQ(s->AddXY(i, error_curve(i, 1), "", clTeeColor), i);
-    EXPECT_EQ(s->AddXY(10001, 0.7, "spike", 0x123456), 10001);
-    ASSERT_EQ(s->Count(), 10002);
+    ASSERT_EQ(s->Count(), 10001);
     EXPECT_EQ(s->XValue(9999), 9999);
     EXPECT_EQ(s->YValue(9999), error_curve(9999, 1));
-    EXPECT_EQ(s->Label(10001), "spike");
-    EXPECT_EQ(s->Label(5), "");
-    EXPECT_EQ(s->PointColor(10001), 0x123456u);
-    EXPECT_EQ(s->PointColor(5), s->SeriesColor());
 }
 
 TEST(ChartSeriesData, OutOfRangeReadsAreHarmless) {
@@ -368,8 +349,6 @@ TEST(ChartSeriesData, OutOfRangeReadsAreHarmless) {
     s->AddXY(1, 2, "", clTeeColor);
     EXPECT_EQ(s->XValue(-1), 0);
     EXPECT_EQ(s->YValue(1), 0);
-    EXPECT_EQ(s->Label(7), "");
-    EXPECT_EQ(s->PointColor(99), s->SeriesColor());
 }
 
 TEST(ChartSeriesData, TenReadableDistinctColoursInAttachOrder) {
@@ -411,6 +390,19 @@ TEST(ChartWidget, AClickEmitsOnClickOnceWithTheChart) {
     EXPECT_EQ(spy.at(0).at(0).value<QObject*>(), &chart);
     QTest::mouseClick(&chart, Qt::RightButton, {}, QPoint(200, 120));
     EXPECT_EQ(spy.count(), 1);
+}
+
+TEST(ChartWidget, WhatAClickHandlerThrowsIsShownNotPassedOn) {
+    std::vector<QString> shown;
+    const message_function previous = SetMessageFunction([&](const QString& text) { shown.push_back(text); });
+    TChart chart;
+    chart.resize(400, 250);
+    chart.show();
+    QObject::connect(&chart, &TChart::OnClick, [] { throw std::runtime_error("no memory left"); });
+    EXPECT_NO_THROW(QTest::mouseClick(&chart, Qt::LeftButton, {}, QPoint(200, 120)));
+    EXPECT_NO_THROW(QTest::mouseClick(&chart, Qt::LeftButton, {}, QPoint(200, 120)));
+    SetMessageFunction(previous);
+    EXPECT_EQ(shown, std::vector<QString>(2, "no memory left"));
 }
 
 TEST(ChartWidget, TitleLinesAreKeptInOrder) {
@@ -484,9 +476,15 @@ TEST(ChartRendering, SeriesColouredPixelsInsideThePlotInBothViews) {
 
 TEST(ChartRendering, EmptyTinyAndSinglePointChartsDraw) {
     TChart chart;
+    const QColor unpainted(255, 0, 255);  // appears nowhere on a chart
     for (QSize size : {QSize(400, 250), QSize(30, 20), QSize(1, 1)}) {
         chart.resize(size);
-        render(chart);
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(unpainted);
+        chart.render(&image);
+        EXPECT_EQ(count_pixels(image, image.rect(), unpainted), 0) << "the panel covers all of " << size.width();
+        // Only a chart large enough for a plot shows its axes, even with no data.
+        EXPECT_EQ(count_pixels(image, image.rect(), Qt::black) > 100, size.width() == 400) << size.width();
     }
     chart.resize(400, 250);
     auto* s = new TLineSeries(&chart);
@@ -500,17 +498,69 @@ TEST(ChartRendering, EmptyTinyAndSinglePointChartsDraw) {
     }
 }
 
-TEST(ChartRendering, PointColoursPaintTheirSegments) {
-    TChart chart;
-    chart.resize(400, 250);
-    auto* s = new TLineSeries(&chart);
-    s->SetParentChart(&chart);
-    const TColor own = 0x00FF80;  // a colour used nowhere else on the chart
-    s->AddXY(0, 0, "", clTeeColor);
-    s->AddXY(1, 1, "", own);
-    s->AddXY(2, 0, "", clTeeColor);
-    const QImage image = render(chart);
-    EXPECT_GT(count_pixels(image, QRect(40, 20, 260, 200), to_qcolor(own)), 20);
-    EXPECT_GT(count_pixels(image, QRect(40, 20, 260, 200), to_qcolor(s->SeriesColor())), 20);
+// ------------------------------------------------------------ layout
+
+namespace {
+
+// Six pixels a character, thirteen a line: round numbers to reason with.
+const chart::TextMetrics fixed_metrics{[](const QString& t) { return 6.0 * t.size(); }, 13};
+
+chart::LayoutInput training_chart(QSizeF size, bool view3d) {
+    chart::LayoutInput in;
+    in.size = size;
+    in.title_lines = 1;
+    for (int p = 0; p < 10; ++p) in.legend.push_back(QStringLiteral("Pattern%1").arg(p));
+    in.range.include(0, 0.45);
+    in.range.include(10000, 1.35);
+    in.view3d = view3d;
+    return in;
+}
+
+}  // namespace
+
+TEST(ChartLayout, LegendAtTheRightAndThePlotBesideIt) {
+    const chart::Layout l = chart::layout(training_chart({400, 250}, false), fixed_metrics);
+    EXPECT_EQ(l.legendRows, 10);
+    // "Pattern0" is 48 px: the colour sample, the text and their margins.
+    EXPECT_EQ(l.legend.width(), chart::kSample + 48 + 16);
+    EXPECT_EQ(l.legend.right(), 400 - chart::kMargin - 2);
+    EXPECT_LT(l.plot.right(), l.legend.left());
+    EXPECT_EQ(l.plot.top(), l.legend.top());
+    EXPECT_GT(l.plot.top(), chart::kMargin + 13);  // below the title line
+    EXPECT_EQ(l.front, l.plot);                    // 2-D: no depth
+    // The axes map the data's corners onto the plot's.
+    EXPECT_LE(l.xMap.to_pixel(0), l.front.left() + 1);
+    EXPECT_GE(l.xMap.to_pixel(10000), l.front.right() - 1);
+    EXPECT_GE(l.yMap.to_pixel(0.45), l.front.top());
+    EXPECT_LE(l.yMap.to_pixel(1.35), l.front.bottom());
+}
+
+TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {
+    for (double width : {400.0, 250.0, 160.0}) {
+        const chart::Layout l = chart::layout(training_chart({width, 250}, false), fixed_metrics);
+        // Centred x labels at least 6 px apart.
+        double widest = 0;
+        for (double v : l.xTicks.values) widest = std::max(widest, 6.0 * chart::tick_label(v, l.xTicks).size());
+        EXPECT_LE((l.xTicks.values.size() - 1) * (widest + 6), l.front.width()) << width;
+    }
+    const chart::Layout low = chart::layout(training_chart({400, 100}, false), fixed_metrics);
+    EXPECT_LT(low.legendRows, 10);
+    EXPECT_LE(low.legend.bottom(), 100);
+    EXPECT_FALSE(chart::layout(training_chart({40, 30}, false), fixed_metrics).drawable());
+}
+
+TEST(ChartLayout, ThreeDimensionsTakeTheDepthFromThePlot) {
+    const chart::Layout flat = chart::layout(training_chart({400, 250}, false), fixed_metrics);
+    const chart::Layout deep = chart::layout(training_chart({400, 250}, true), fixed_metrics);
+    EXPECT_GT(deep.depth.x(), 0);
+    EXPECT_LT(deep.depth.y(), 0);
+    EXPECT_EQ(deep.depth3d.total, 10 * deep.depth3d.per_series);
+    // The back wall fills the plot's top right corner; the front face its bottom left.
+    EXPECT_EQ(deep.front.translated(deep.depth).topRight(), deep.plot.topRight());
+    EXPECT_EQ(deep.front.bottomLeft(), deep.plot.bottomLeft());
+    // The depth comes out of the plot's room, not the legend's or the title's.
+    EXPECT_LT(deep.plot.right(), deep.legend.left());
+    EXPECT_EQ(deep.plot.top(), flat.plot.top());
+    EXPECT_LT(deep.front.width(), flat.front.width());
 }
 

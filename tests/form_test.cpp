@@ -79,8 +79,6 @@ TEST_F(Window, StartsWithTheRandomNumberLine) {
     for (int k = 0; k < 36; ++k) {
         EXPECT_EQ(s->XValue(k), k);
         EXPECT_EQ(s->YValue(k), static_cast<double>(random_weight(fresh))) << k;
-        EXPECT_EQ(s->Label(k), "");
-        EXPECT_EQ(s->PointColor(k), s->SeriesColor());
     }
     EXPECT_EQ(the_network.layers[2].size(), 10u);
 }
@@ -289,11 +287,21 @@ TEST_F(Window, TiesGoToTheLowerDigitAndNoWinnerDrawsMinusOne) {
     EXPECT_EQ(lines(result_list[3]), QStringList(10, "0.5"));
     EXPECT_EQ(Form1->Image1->Canvas().Picture(), drawn({"0"}));
 
-    // Strongly negative output weights: every output is 0, nothing wins, and
-    // "-1" is drawn over the "0" without erasing it first.
+    // Strongly negative output weights: every output is 0 and nothing wins.
     for (neuron& n : the_network.layers[2]) n.weight.assign(n.weight.size(), -1000.0f);
     click(Form1->Button2);
     EXPECT_EQ(lines(result_list[3]), QStringList(10, "0"));
     EXPECT_EQ(Form1->Image1->Canvas().Picture(), drawn({"0", "-1"}));
-    EXPECT_NE(drawn({"0", "-1"}), drawn({"0"}));
+
+    // Nothing is erased first: "3" drawn after the wider "-1" leaves the
+    // part of "-1" beyond the cell of "3" in view.
+    for (neuron& n : the_network.layers[2]) n.weight.assign(n.weight.size(), 0.0f);
+    the_network.layers[2][3].weight.assign(the_network.layers[2][3].weight.size(), 1000.0f);
+    click(Form1->Button2);
+    const QImage after = Form1->Image1->Canvas().Picture();
+    EXPECT_EQ(after, drawn({"0", "-1", "3"}));
+    const int cell = Form1->Image1->Canvas().TextWidth("3");
+    const QRect beyond(cell, 0, after.width() - cell, after.height());
+    EXPECT_EQ(after.copy(beyond), drawn({"-1"}).copy(beyond));
+    EXPECT_NE(after.copy(beyond), drawn({"3"}).copy(beyond));
 }

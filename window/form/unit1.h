@@ -3,20 +3,27 @@
 // the network from them.
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 #include <array>
 
 #include "platform.h"
 #include "tchart.h"
-#include "ui_unit1.h"
 
-class TForm1 : public QWidget, public Ui::TForm1 {
+class TForm1 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* Owner = nullptr);
 
-    // The handlers take the control that raised the event. Spelled QObject*, not
-    // TObject*: the form description connects them by their signatures' text.
+    // The designed controls, made from unit1.ui when the form is built.
+    TChart* Chart1 = nullptr;
+    TButton* Button1 = nullptr;
+    TButton* Button2 = nullptr;
+    TImage* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    // The handlers take the control that raised the event, as a QObject*:
+    // unit1.ui connects them by their signatures' text.
 public slots:
     void InputChange(QObject* Sender);  // a digit picked in pattern_combo
     void bitOnClick(QObject* Sender);   // a cell of the bit map clicked
@@ -35,3 +42,8 @@ extern std::array<TListBox*, result_list_count> result_list;
 // The box that receives the next training report. Never reset; once the last
 // box is reached, later reports are appended there.
 extern int report_index;
+
+// The construction step of the bit map editor (bit_map_editor.cpp): the digit
+// list and the 36 cells on Form1, showing digit 0, which it also puts in
+// input_bit. Its handlers are TForm1's InputChange and bitOnClick.
+void create_bit_map_editor();

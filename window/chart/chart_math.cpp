@@ -210,28 +210,6 @@ std::vector<std::vector<QPointF>> ribbon_outline(const ColumnSpans& columns, int
     return outlines;
 }
 
-std::vector<ColourRun> colour_runs(int count, std::span<const std::pair<int, std::uint32_t>> custom,
-                                   std::uint32_t series_colour) {
-    std::vector<ColourRun> runs;
-    if (count <= 0) return runs;
-    if (custom.empty()) return {{0, count - 1, series_colour}};
-    auto next = custom.begin();
-    auto colour_of = [&](int i) {
-        while (next != custom.end() && next->first < i) ++next;
-        return next != custom.end() && next->first == i ? next->second : series_colour;
-    };
-    if (count == 1) return {{0, 0, colour_of(0)}};
-    runs.push_back({0, 1, colour_of(1)});
-    for (int i = 2; i < count; ++i) {
-        const std::uint32_t c = colour_of(i);
-        if (c == runs.back().colour)
-            runs.back().last = i;
-        else
-            runs.push_back({i - 1, i, c});
-    }
-    return runs;
-}
-
 QPointF oblique_offset(double z) {
     constexpr double k = 0.70710678118654752;  // cos 45 = sin 45
     return {z * k, -z * k};

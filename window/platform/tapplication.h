@@ -1,6 +1,5 @@
 // The application object: owns the forms, runs the event loop while the main
-// form is open, and turns an exception that escapes an event handler into a
-// message instead of ending the program.
+// form is open and shows the exceptions the entry hands it.
 #pragma once
 
 #include <QApplication>

@@ -1,7 +1,5 @@
 #include "bit_map_editor.h"
 
-#include "unit1.h"
-
 TComboBox* pattern_combo = nullptr;
 std::array<TLabel*, input_bits> bit_label{};
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "bit_map_editor.h"
 #include "recognition.h"
 #include "training.h"
+#include "ui_unit1.h"
 
 TForm1* Form1 = nullptr;
 std::array<TListBox*, result_list_count> result_list{};
@@ -49,7 +49,13 @@ private:
 }  // namespace
 
 TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
-    setupUi(this);
+    Ui::TForm1 designed;
+    designed.setupUi(this);
+    Chart1 = designed.Chart1;
+    Button1 = designed.Button1;
+    Button2 = designed.Button2;
+    Image1 = designed.Image1;
+    Label1 = designed.Label1;
     setFont(designed_font(11, false));
     Button1->setFont(designed_font(32, true));
     Button2->setFont(designed_font(32, true));

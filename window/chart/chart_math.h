@@ -6,7 +6,6 @@
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
-#include <cstdint>
 #include <limits>
 #include <span>
 #include <utility>
@@ -87,18 +86,6 @@ ColumnSpans column_spans(std::span<const QPointF> line, int first_column, int la
 // one per stretch of adjacent columns. Filled, they draw the whole sweep with
 // one polygon instead of one per segment.
 std::vector<std::vector<QPointF>> ribbon_outline(const ColumnSpans& columns, int depth);
-
-// Stretches of a series drawn in one colour. The segment that ends at point i
-// takes point i's colour, so a run covers points first..last (sharing their
-// ends). `custom` lists points whose colour is not the series' own, by index.
-struct ColourRun {
-    int first = 0;
-    int last = 0;
-    std::uint32_t colour = 0;
-};
-
-std::vector<ColourRun> colour_runs(int count, std::span<const std::pair<int, std::uint32_t>> custom,
-                                   std::uint32_t series_colour);
 
 // 3-D: an oblique projection at 45 degrees. Depth z (pixels into the screen)
 // moves a point up and to the right; each series gets its own slab of depth.

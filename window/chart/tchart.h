@@ -3,13 +3,12 @@
 // desktop chart components the form was designed with.
 #pragma once
 
-#include "chart_math.h"
+#include "chart_layout.h"
 #include "tcolor.h"
 #include "tstrings.h"
 
 #include <QStringList>
 #include <QWidget>
-#include <utility>
 #include <vector>
 
 class TChart;
@@ -28,16 +27,16 @@ public:
     void SetTitle(const QString& title);
     QString Title() const { return m_title; }
 
-    // Appends a point and returns its index. clTeeColor draws it in the
-    // series' own colour. Does not repaint: the chart is only marked dirty.
+    // Appends a point and returns its index. Every point is drawn in the
+    // series' own colour, and the chart shows no point labels, so neither
+    // the label nor the colour (the program passes "" and clTeeColor) is
+    // kept. Does not repaint: the chart is only marked dirty.
     int AddXY(double x, double y, const QString& label, TColor colour);
 
     int Count() const { return static_cast<int>(m_x.size()); }
-    // Out-of-range indices read as 0, "" and the series colour.
+    // Out-of-range indices read as 0.
     double XValue(int i) const;
     double YValue(int i) const;
-    QString Label(int i) const;
-    TColor PointColor(int i) const;
     TColor SeriesColor() const { return m_colour; }
 
 private:
@@ -48,10 +47,6 @@ private:
     TColor m_colour = 0x0000FF;  // until a chart assigns one from its palette
     std::vector<double> m_x;
     std::vector<double> m_y;
-    // Most points have no label and the series' colour, so only the
-    // exceptions are kept, in index order.
-    std::vector<std::pair<int, QString>> m_labels;
-    std::vector<std::pair<int, TColor>> m_colours;
     chart::DataRange m_range;  // kept up to date as points arrive
 };
 
@@ -104,11 +99,11 @@ private:
     friend class TLineSeries;
     friend class TChartTitle;
 
-    struct Layout;
+    using Layout = chart::Layout;
 
     void scheduleRepaint();
     void detach(TLineSeries* s);
-    Layout layout() const;
+    Layout layout() const;  // for the current size, series, title and view
     void drawPanel(QPainter& p) const;
     void drawWalls(QPainter& p, const Layout& l) const;
     void drawGrid(QPainter& p, const Layout& l) const;

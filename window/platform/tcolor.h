@@ -10,7 +10,6 @@ inline constexpr TColor clBlack = 0x000000;
 inline constexpr TColor clGray = 0x808080;
 inline constexpr TColor clWhite = 0xFFFFFF;
 inline constexpr TColor clLime = 0x00FF00;
-inline constexpr TColor clBtnFace = 0xF0F0F0;
 // The chart's "no colour of its own": a point drawn in its series' colour.
 inline constexpr TColor clTeeColor = 0x20000000;
 

@@ -58,11 +58,9 @@ class TLabel : public TControl<QLabel> {
 public:
     explicit TLabel(QWidget* parent = nullptr);
 
-    void SetText(const QString& text);
+    // The label keeps the size it was given, whatever the caption.
+    void SetText(const QString& text) { setText(text); }
     QString Text() const { return text(); }
-    // When on, every new caption resizes the label to fit it. Off by default,
-    // so a label keeps the size it was given.
-    void SetAutoSize(bool on);
 
 signals:
     // A left button pressed and released inside the label.
@@ -74,7 +72,6 @@ protected:
 
 private:
     bool m_pressed = false;
-    bool m_autoSize = false;
 };
 
 // Also promoted to from Designer forms: header "tcontrols.h".

@@ -1,6 +1,6 @@
 #include "tapplication.h"
 
-#include "platform.h"
+#include "dialogs.h"
 
 #include <QEvent>
 #include <QFont>
@@ -62,22 +62,15 @@ void TApplication::ShowException(const QString& message)
     ShowMessage(message);
 }
 
-// An exception thrown by a handler must not unwind through Qt's event loop,
-// which is not written for it. It ends here: the user sees its message and the
-// program goes on with the next event.
+// Closing the main form ends the program even while other windows are open;
+// a form that refuses to close leaves the event unaccepted. Exceptions are
+// not caught here: the controls catch their handlers' exceptions where they
+// raise the events (handle_event), and what escapes anything else ends the
+// event loop and reaches the entry.
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
-    try {
-        const bool handled = QApplication::notify(receiver, event);
-        // Closing the main form ends the program even while other windows
-        // are open; a form that refuses to close leaves the event unaccepted.
-        if (event->type() == QEvent::Close && event->isAccepted() && receiver == m_mainForm)
-            quit();
-        return handled;
-    } catch (const std::exception& error) {
-        ShowException(error);
-    } catch (...) {
-        ShowException(QString());
-    }
-    return true;
+    const bool handled = QApplication::notify(receiver, event);
+    if (event->type() == QEvent::Close && event->isAccepted() && receiver == m_mainForm)
+        quit();
+    return handled;
 }

@@ -1,23 +1,10 @@
-#include "platform.h"
+#include "sysutils.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <utility>
-
-namespace {
-
-message_function& replacement_message()
-{
-    static message_function replacement;
-    return replacement;
-}
-
-} // namespace
 
 QString IntToStr(int value)
 {
@@ -103,20 +90,4 @@ QString SubString(const QString& text, int start, int count)
     if (start < 1 || start > text.size() || count <= 0)
         return {};
     return text.mid(start - 1, count);
-}
-
-void ShowMessage(const QString& text)
-{
-    if (const message_function& replacement = replacement_message()) {
-        replacement(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-}
-
-message_function SetMessageFunction(message_function replacement)
-{
-    return std::exchange(replacement_message(), std::move(replacement));
 }

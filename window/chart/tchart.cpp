@@ -1,5 +1,7 @@
 #include "tchart.h"
 
+#include "dialogs.h"
+
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -27,19 +29,16 @@ constexpr std::array<TColor, 10> kPalette = {
     0x505050,  // dark gray
 };
 
-constexpr double kMargin = 6;      // between the panel's edge and anything on it
-constexpr double kTick = 4;        // axis tick length, outwards
-constexpr double kSample = 20;     // the legend's colour line
-constexpr int kPointSize = 8;      // every text on the chart
+using chart::kMargin;
+using chart::kSample;
+using chart::kTick;
+
+constexpr int kPointSize = 8;  // every text on the chart
 
 const QColor kAxisColour(0, 0, 0);
 const QColor kGridColour(160, 160, 160);
 const QColor kFloorColour(224, 224, 224);
 const QColor kTitleColour(0, 0, 128);
-
-std::span<const double> slice(const std::vector<double>& v, int first, int last) {
-    return std::span<const double>(v).subspan(first, last - first + 1);
-}
 
 QString legend_text(const TLineSeries* s, int index) {
     return s->Title().isEmpty() ? QStringLiteral("Series%1").arg(index + 1) : s->Title();
@@ -66,12 +65,10 @@ void TLineSeries::SetTitle(const QString& title) {
     if (m_chart) m_chart->scheduleRepaint();
 }
 
-int TLineSeries::AddXY(double x, double y, const QString& label, TColor colour) {
+int TLineSeries::AddXY(double x, double y, const QString&, TColor) {
     const int index = Count();
     m_x.push_back(x);
     m_y.push_back(y);
-    if (!label.isEmpty()) m_labels.emplace_back(index, label);
-    if (colour != clTeeColor) m_colours.emplace_back(index, colour);
     m_range.include(x, y);
     if (m_chart) m_chart->scheduleRepaint();
     return index;
@@ -80,18 +77,6 @@ int TLineSeries::AddXY(double x, double y, const QString& label, TColor colour) 
 double TLineSeries::XValue(int i) const { return i >= 0 && i < Count() ? m_x[i] : 0.0; }
 
 double TLineSeries::YValue(int i) const { return i >= 0 && i < Count() ? m_y[i] : 0.0; }
-
-QString TLineSeries::Label(int i) const {
-    auto it = std::lower_bound(m_labels.begin(), m_labels.end(), i,
-                               [](const auto& entry, int index) { return entry.first < index; });
-    return it != m_labels.end() && it->first == i ? it->second : QString();
-}
-
-TColor TLineSeries::PointColor(int i) const {
-    auto it = std::lower_bound(m_colours.begin(), m_colours.end(), i,
-                               [](const auto& entry, int index) { return entry.first < index; });
-    return it != m_colours.end() && it->first == i ? it->second : m_colour;
-}
 
 // ---------------------------------------------------------------- TChartTitle
 
@@ -106,20 +91,6 @@ void TChartTitle::Add(const QString& line) {
 }
 
 // ---------------------------------------------------------------- TChart
-
-// Where everything goes for the current size, data and view.
-struct TChart::Layout {
-    QRectF plot;   // the whole plotting box, its depth included
-    QRectF front;  // the face the data maps onto (depth 0); the plot itself in 2-D
-    QPointF depth;  // screen offset from the front face to the back wall
-    chart::Depth3D depth3d;
-    chart::Ticks xTicks, yTicks;
-    chart::AxisMap xMap, yMap;
-    QRectF legend;
-    int legendRows = 0;  // the series that fit into the legend
-
-    bool drawable() const { return front.width() >= 8 && front.height() >= 8; }
-};
 
 TChart::TChart(QWidget* parent) : QWidget(parent) {
     QFont f = font();
@@ -176,7 +147,7 @@ void TChart::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const bool click = m_pressed && rect().contains(event->position().toPoint());
     m_pressed = false;
-    if (click) emit OnClick(this);
+    if (click) handle_event([this] { emit OnClick(this); });
 }
 
 void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -186,67 +157,16 @@ void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 TChart::Layout TChart::layout() const {
-    Layout l;
     const QFontMetricsF fm(font());
-    const double lh = fm.height();
-
-    chart::DataRange range;
-    for (const TLineSeries* s : m_series) range.merge(s->m_range);
-
-    // Half a line above the plot keeps the top axis label clear of the title.
-    const double top = std::round(kMargin + m_title.Count() * lh + lh / 2 + 2);
-    const double bottom = std::round(height() - kMargin - lh - kTick - 2);
-
-    // Legend: right-hand side, from the plot's top, as many rows as fit.
-    l.legendRows = std::clamp(static_cast<int>((bottom - top - 8) / lh), 0, SeriesCount());
-    double boundary = width() - kMargin;  // the plot and its labels stay left of this
-    if (l.legendRows > 0) {
-        double text = 0;
-        for (int i = 0; i < l.legendRows; ++i)
-            text = std::max(text, fm.horizontalAdvance(legend_text(m_series[i], i)));
-        const double w = std::ceil(std::min(kSample + text + 16, width() * 0.35));
-        l.legend = QRectF(width() - kMargin - 2 - w, top, w, std::round(l.legendRows * lh + 6));
-        boundary = l.legend.left() - kMargin;
+    chart::LayoutInput in;
+    in.size = size();
+    in.title_lines = m_title.Count();
+    for (int i = 0; i < SeriesCount(); ++i) {
+        in.legend.push_back(legend_text(m_series[i], i));
+        in.range.merge(m_series[i]->m_range);
     }
-
-    // The depth comes from a first guess at the plot's width; labels change
-    // that width by a few pixels only.
-    if (m_view3D) l.depth3d = chart::depth_3d(QSizeF(boundary - 50, bottom - top), SeriesCount());
-    const QPointF d = chart::oblique_offset(l.depth3d.total);
-    l.depth = QPointF(std::round(d.x()), std::round(d.y()));
-
-    // Vertical axis: a label every ~1.5 lines; its widest label sets the left edge.
-    const double frontTop = top - l.depth.y();
-    const int yLabels = static_cast<int>((bottom - frontTop) / (lh * 1.5)) + 1;
-    l.yTicks = chart::nice_ticks(range.ymin, range.ymax, yLabels);
-    auto widest = [&](const chart::Ticks& t) {
-        double w = 0;
-        for (double v : t.values) w = std::max(w, fm.horizontalAdvance(chart::tick_label(v, t)));
-        return w;
-    };
-    const double yw = widest(l.yTicks);
-    const double yLabelsLeft = std::round(kMargin + yw + kTick + 3);
-
-    // Horizontal axis: as many labels as fit side by side.
-    double left = yLabelsLeft, right = boundary;
-    for (int maxTicks = 11;;) {
-        l.xTicks = chart::nice_ticks(range.xmin, range.xmax, maxTicks);
-        const double xw = widest(l.xTicks);
-        // Room at the ends for the halves of labels on or near the edges.
-        auto half = [&](double v) { return fm.horizontalAdvance(chart::tick_label(v, l.xTicks)) / 2; };
-        left = std::max(yLabelsLeft, std::ceil(kMargin + half(l.xTicks.values.front())));
-        right = std::round(boundary - std::max(2.0, half(l.xTicks.values.back()) - l.depth.x()));
-        const double frontWidth = right - l.depth.x() - left;
-        const int count = static_cast<int>(l.xTicks.values.size());
-        if (maxTicks <= 2 || (count - 1) * (xw + 6) <= frontWidth) break;  // centred labels, 6 px apart
-        maxTicks = count - 1;
-    }
-
-    l.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
-    l.front = l.plot.adjusted(0, -l.depth.y(), -l.depth.x(), 0);
-    l.xMap = {l.xTicks.lo, l.xTicks.hi, l.front.left(), l.front.right()};
-    l.yMap = {l.yTicks.lo, l.yTicks.hi, l.front.bottom(), l.front.top()};
-    return l;
+    in.view3d = m_view3D;
+    return chart::layout(in, {[&fm](const QString& t) { return fm.horizontalAdvance(t); }, fm.height()});
 }
 
 void TChart::paintEvent(QPaintEvent*) {
@@ -321,42 +241,40 @@ void TChart::drawSeries(QPainter& p, const Layout& l) const {
     // Back to front, so nearer ribbons cover farther ones.
     for (int i = SeriesCount() - 1; i >= 0; --i) {
         const TLineSeries* s = m_series[i];
-        for (const chart::ColourRun& run : chart::colour_runs(s->Count(), s->m_colours, s->m_colour)) {
-            const std::vector<QPointF> points = chart::reduce_to_columns(
-                slice(s->m_x, run.first, run.last), slice(s->m_y, run.first, run.last), l.xMap, l.yMap);
-            const QColor colour = to_qcolor(run.colour);
-            if (!m_view3D) {
-                p.setPen(colour);
-                if (points.size() == 1) p.drawPoint(points.front());
-                else p.drawPolyline(points.data(), static_cast<int>(points.size()));
-                continue;
-            }
-            // A ribbon: the line swept through the series' slab of depth,
-            // filled as one outline, its front and back edges drawn darker.
-            // Whole-pixel offsets keep the sweep aligned with pixel columns.
-            const auto [front, back] = chart::ribbon_offsets(i, l.depth3d);
-            const QPointF f(std::round(front.x()), std::round(front.y()));
-            const QPointF b(std::round(back.x()), std::round(back.y()));
-            if (points.size() == 1) {  // a lone point: just its depth
-                p.setPen(colour);
-                p.drawLine(points.front() + f, points.front() + b);
-                continue;
-            }
-            const chart::ColumnSpans spans = chart::column_spans(
-                points, static_cast<int>(l.front.left()) - 1, static_cast<int>(l.front.right()) + 1);
-            p.save();
-            p.translate(f);
-            p.setPen(Qt::NoPen);
-            p.setBrush(colour);
-            const int sweep = static_cast<int>(b.x() - f.x());
-            for (const std::vector<QPointF>& outline : chart::ribbon_outline(spans, sweep))
-                p.drawPolygon(outline.data(), static_cast<int>(outline.size()));
-            p.setPen(colour.darker(125));  // a hint of an edge: on noisy data the edges fill the band
-            p.drawPolyline(points.data(), static_cast<int>(points.size()));
-            p.translate(b - f);
-            p.drawPolyline(points.data(), static_cast<int>(points.size()));
-            p.restore();
+        if (s->Count() == 0) continue;
+        const std::vector<QPointF> points = chart::reduce_to_columns(s->m_x, s->m_y, l.xMap, l.yMap);
+        const QColor colour = to_qcolor(s->m_colour);
+        if (!m_view3D) {
+            p.setPen(colour);
+            if (points.size() == 1) p.drawPoint(points.front());
+            else p.drawPolyline(points.data(), static_cast<int>(points.size()));
+            continue;
         }
+        // A ribbon: the line swept through the series' slab of depth,
+        // filled as one outline, its front and back edges drawn darker.
+        // Whole-pixel offsets keep the sweep aligned with pixel columns.
+        const auto [front, back] = chart::ribbon_offsets(i, l.depth3d);
+        const QPointF f(std::round(front.x()), std::round(front.y()));
+        const QPointF b(std::round(back.x()), std::round(back.y()));
+        if (points.size() == 1) {  // a lone point: just its depth
+            p.setPen(colour);
+            p.drawLine(points.front() + f, points.front() + b);
+            continue;
+        }
+        const chart::ColumnSpans spans = chart::column_spans(
+            points, static_cast<int>(l.front.left()) - 1, static_cast<int>(l.front.right()) + 1);
+        p.save();
+        p.translate(f);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour);
+        const int sweep = static_cast<int>(b.x() - f.x());
+        for (const std::vector<QPointF>& outline : chart::ribbon_outline(spans, sweep))
+            p.drawPolygon(outline.data(), static_cast<int>(outline.size()));
+        p.setPen(colour.darker(125));  // a hint of an edge: on noisy data the edges fill the band
+        p.drawPolyline(points.data(), static_cast<int>(points.size()));
+        p.translate(b - f);
+        p.drawPolyline(points.data(), static_cast<int>(points.size()));
+        p.restore();
     }
     p.restore();
 }

@@ -27,11 +27,6 @@ public:
         m_bits |= bit(style);
         return *this;
     }
-    TFontStyles& operator>>(TFontStyle style) &
-    {
-        m_bits &= ~bit(style);
-        return *this;
-    }
     bool Contains(TFontStyle style) const { return m_bits & bit(style); }
     friend bool operator==(TFontStyles, TFontStyles) = default;
 

@@ -1,6 +1,7 @@
 #include "tcontrols.h"
 
-#include "platform.h"
+#include "dialogs.h"
+#include "sysutils.h"
 
 #include <QMouseEvent>
 #include <QWindow>
@@ -20,20 +21,6 @@ void checkIndex(int index, int count)
 TLabel::TLabel(QWidget* parent) : TControl(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
-
-void TLabel::SetText(const QString& text)
-{
-    setText(text);
-    if (m_autoSize)
-        adjustSize();
-}
-
-void TLabel::SetAutoSize(bool on)
-{
-    m_autoSize = on;
-    if (on)
-        adjustSize();
 }
 
 void TLabel::mousePressEvent(QMouseEvent* event)

@@ -1,0 +1,49 @@
+// Where everything of the chart goes for a given size, data and view: the
+// title's room, the legend, the axes with their ticks and the plot, and in
+// 3-D the depth of the box. A pure function of its inputs; the widget only
+// draws what it returns.
+#pragma once
+
+#include <QRectF>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "chart_math.h"
+
+namespace chart {
+
+inline constexpr double kMargin = 6;   // between the panel's edge and anything on it
+inline constexpr double kTick = 4;     // axis tick length, outwards
+inline constexpr double kSample = 20;  // the legend's colour line
+
+// How texts measure in the chart's font.
+struct TextMetrics {
+    std::function<double(const QString&)> width;  // advance width in pixels
+    double line_height = 13;
+};
+
+struct LayoutInput {
+    QSizeF size;                   // the whole chart
+    int title_lines = 0;
+    std::vector<QString> legend;   // one text per shown series, in order
+    DataRange range;               // of every shown series
+    bool view3d = false;
+};
+
+struct Layout {
+    QRectF plot;    // the whole plotting box, its depth included
+    QRectF front;   // the face the data maps onto (depth 0); the plot itself in 2-D
+    QPointF depth;  // screen offset from the front face to the back wall
+    Depth3D depth3d;
+    Ticks xTicks, yTicks;
+    AxisMap xMap, yMap;
+    QRectF legend;
+    int legendRows = 0;  // the series that fit into the legend
+
+    bool drawable() const { return front.width() >= 8 && front.height() >= 8; }
+};
+
+Layout layout(const LayoutInput& in, const TextMetrics& text);
+
+}  // namespace chart
