@@ -3,15 +3,22 @@
 #include "platform.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <clocale>
+#include <cstdlib>
 #include <limits>
 #include <ostream>
+#include <string>
 #include <gtest/gtest.h>
 
 // Failures show the text rather than its bytes.
@@ -116,6 +123,61 @@ TEST(FloatToStr, NonFiniteValuesHaveNames)
     EXPECT_EQ(FloatToStr(std::numeric_limits<long double>::quiet_NaN()), "NAN");
     EXPECT_EQ(FloatToStr(std::numeric_limits<long double>::infinity()), "INF");
     EXPECT_EQ(FloatToStr(-std::numeric_limits<long double>::infinity()), "-INF");
+}
+
+// The C library under a locale whose decimal separator is a comma, as Qt
+// selects it at start-up for a German user. The locale is compiled from
+// Debian's sources into a directory of its own, so the system is untouched.
+class CommaDecimalLocale : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+        if (localedef.isEmpty())
+            GTEST_SKIP() << "localedef is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+        // localedef may end with 1 for mere warnings; whether the locale was
+        // made shows when it is selected.
+        QProcess::execute(localedef, {"-i", "de_DE", "-f", "UTF-8", m_dir.filePath("de_DE.UTF-8")});
+        const char* previous = std::getenv("LOCPATH");
+        if (previous)
+            m_previousLocPath = previous;
+        m_hadLocPath = previous != nullptr;
+        setenv("LOCPATH", QFile::encodeName(m_dir.path()).constData(), 1);
+        m_previousLocale = std::setlocale(LC_ALL, nullptr);
+        ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "the locale was not made";
+        ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    }
+    void TearDown() override
+    {
+        if (!m_previousLocale.empty())
+            std::setlocale(LC_ALL, m_previousLocale.c_str());
+        if (m_hadLocPath)
+            setenv("LOCPATH", m_previousLocPath.c_str(), 1);
+        else
+            unsetenv("LOCPATH");
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_previousLocale, m_previousLocPath;
+    bool m_hadLocPath = false;
+};
+
+TEST_F(CommaDecimalLocale, NumbersAreWrittenAndReadAsEverywhere)
+{
+    EXPECT_EQ(FloatToStr(0.01f), "0.00999999977648258");
+    EXPECT_EQ(FloatToStr(0.523788630962372L), "0.523788630962372");
+    EXPECT_EQ(FloatToStr(0.0001f), "9.99999974737875E-5");
+    EXPECT_EQ(FloatToStr(-2.25L), "-2.25");
+    EXPECT_EQ(FloatToStr(1200.0L), "1200");
+    EXPECT_EQ(FloatToStr(123456789.0123456789L), "123456789.012346");
+    EXPECT_EQ(FloatToStr(999999999999999.9L), "1E15");
+    EXPECT_EQ(FloatToStr(-1.5e-7L), "-1.5E-7");
+    EXPECT_EQ(FloatToStr(1.5e20L), "1.5E20");
+    EXPECT_EQ(IntToStr(-1234567), "-1234567");
+    EXPECT_EQ(StrToInt("-1234567"), -1234567);
+    EXPECT_THROW(StrToInt("1,5"), EConvertError);
 }
 
 TEST(IntegerText, RoundTripsTheWholeRange)

@@ -1,8 +1,8 @@
 #include "sysutils.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -20,11 +20,14 @@ QString FloatToStr(long double value)
     if (value == 0)
         return QStringLiteral("0");  // also for -0: the sign of nothing is not shown
 
-    // printf rounds the full long double to 15 significant digits correctly:
-    // "[-]d.dddddddddddddde[+-]xx".
+    // The full long double correctly rounded to 15 significant digits,
+    // "[-]d.dddddddddddddde[+-]xx". to_chars writes what printf writes in the
+    // C locale, whatever locale is in force: printf itself would take the
+    // decimal separator from the user's locale, which Qt selects at start-up.
     char printed[64];
-    std::snprintf(printed, sizeof printed, "%.14Le", value);
-    const std::string_view text(printed);
+    const auto end = std::to_chars(printed, printed + sizeof printed, value,
+                                   std::chars_format::scientific, 14).ptr;
+    const std::string_view text(printed, end - printed);
     const bool negative = text.front() == '-';
     const auto e_at = text.find('e');
 

@@ -22,7 +22,8 @@ public:
 
 QString IntToStr(int value);
 
-// Up to 15 significant digits, '.' as the decimal separator, no trailing zeros.
+// Up to 15 significant digits, '.' as the decimal separator in every locale,
+// no trailing zeros.
 // Fixed notation from 1E-4 up to below 1E15, scientific outside that range
 // (9.99999974737875E-5, 1E15); "NAN", "INF" and "-INF" for the non-finite.
 QString FloatToStr(long double value);
