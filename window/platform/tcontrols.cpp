@@ -102,11 +102,64 @@ QString TListBox::Lines::Strings(int index) const
     return m_list->item(index)->text();
 }
 
-void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
+namespace {
+
+QMargins frameMargins(const QWidget* form)
 {
     const QWindow* window = form->windowHandle();
-    const QMargins frame = window ? window->frameMargins() : QMargins();
-    form->move(left, top);  // a window's position is that of its frame
-    form->resize(std::max(0, width - frame.left() - frame.right()),
-                 std::max(0, height - frame.top() - frame.bottom()));
+    return window ? window->frameMargins() : QMargins();
+}
+
+void placeWithFrame(QWidget* form, const QRect& outer, const QMargins& frame)
+{
+    form->move(outer.topLeft());  // a window's position is that of its frame
+    form->resize(std::max(0, outer.width() - frame.left() - frame.right()),
+                 std::max(0, outer.height() - frame.top() - frame.bottom()));
+}
+
+// A window manager frames a window only after it is shown, and Qt learns the
+// frame's margins later still: the window moves into the frame then. Until
+// that happens the outer bounds went to the client area; this gives them to
+// the frame once, as soon as the margins are known, and then goes away, so a
+// size the user chooses later stays. Without a window manager it waits on.
+class FrameFitter : public QObject {
+public:
+    static constexpr const char* name = "frame fitter";
+
+    FrameFitter(QWidget* form, const QRect& outer) : QObject(form), m_form(form), m_outer(outer)
+    {
+        setObjectName(QLatin1String(name));
+        form->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show)
+            return false;
+        const QMargins frame = frameMargins(m_form);
+        if (frame.isNull())
+            return false;
+        m_form->removeEventFilter(this);
+        placeWithFrame(m_form, m_outer, frame);
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget* m_form;
+    QRect m_outer;
+};
+
+} // namespace
+
+void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
+{
+    const QRect outer(left, top, width, height);
+    // Only the latest bounds wait for the frame.
+    delete form->findChild<QObject*>(QLatin1String(FrameFitter::name), Qt::FindDirectChildrenOnly);
+    const QMargins frame = frameMargins(form);
+    placeWithFrame(form, outer, frame);
+    if (frame.isNull())
+        new FrameFitter(form, outer);
 }

@@ -154,6 +154,7 @@ private:
 
 // Places a window by its outer bounds, frame included. Where the window
 // system reports a frame (the window has been shown under a window manager)
-// the frame gets these bounds; before that, and on systems without frames,
-// the client area gets this size at this position.
+// the frame gets these bounds. Before that, and on systems without frames,
+// the client area gets this size at this position; should a frame appear
+// later, it gets the bounds once, as soon as its margins are known.
 void SetOuterBounds(QWidget* form, int left, int top, int width, int height);
