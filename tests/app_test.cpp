@@ -1,6 +1,7 @@
 // The program entry: a normal close and a failed start-up both end with 0.
 #include <gtest/gtest.h>
 
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -71,6 +72,24 @@ TEST(Entry, ForeignExceptionAtStartUpIsShownWithAnEmptyMessage) {
     const auto [code, messages] = run_entry(form);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(messages, std::vector<QString>{""});
+}
+
+// Qt's own options would mirror the window, change its style or its
+// platform; the application object hands Qt the program's name alone.
+TEST(Entry, CommandLineDoesNotReachQt) {
+    QString plain_style;
+    {
+        TApplication plain(argc, argv);
+        plain_style = QApplication::style()->name();
+    }
+    char reverse[] = "-reverse", style[] = "-style", windows[] = "windows", title[] = "-qwindowtitle",
+         other[] = "Other", file[] = "digits.txt";
+    char* with_options[] = {name, reverse, style, windows, title, other, file, nullptr};
+    int count = 7;
+    TApplication Application(count, with_options);
+    EXPECT_EQ(QCoreApplication::arguments().join(" ").toStdString(), "app_tests");
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(QApplication::style()->name().toStdString(), plain_style.toStdString());
 }
 
 // Allocation failures on demand: while `fail_when` says so, operator new

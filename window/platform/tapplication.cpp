@@ -4,21 +4,132 @@
 
 #include <QEvent>
 #include <QFont>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
 
-TApplication::TApplication(int& argc, char** argv)
-    : QApplication(substituteFaces(argc), argv)
+namespace {
+
+// What Qt gets in place of the command line. QApplication keeps references
+// to both for its whole life, so they outlive every application object.
+int qtArgc = 1;
+char noName[] = "";
+char* qtArgv[] = {noName, nullptr};
+
+// The messages Qt logs while QApplication is constructed are held back:
+// if the platform cannot be started they are four lines of Qt's about one
+// fault, and the program says it on one line of its own instead.
+struct HeldMessage {
+    QtMsgType type;
+    std::string file, function, category;
+    int line;
+    QString text;
+};
+std::mutex heldMutex;  // Qt may log from its own threads too
+bool holding = false;
+std::vector<HeldMessage> held;
+QtMessageHandler passOnTo = nullptr;  // the handler before ours
+
+void passOn(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
+    if (passOnTo)
+        passOnTo(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+// The program's one line on standard error, named as Qt names the program.
+[[noreturn]] void endForLackOfDisplay(const char* what)
+{
+    const char* name = std::strrchr(qtArgv[0], '/');
+    name = name ? name + 1 : qtArgv[0];
+    if (*name)
+        std::fprintf(stderr, "%s: %s\n", name, what);
+    else
+        std::fprintf(stderr, "%s\n", what);
+    std::fflush(nullptr);
+    // Nothing the program has is kept beyond the process, and the window
+    // system is gone: there is nothing for destructors to tidy.
+    std::_Exit(0);
+}
+
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    {
+        const std::lock_guard lock(heldMutex);
+        if (holding) {
+            // Qt's only fatal error while it starts is that no platform, and
+            // so no display, could be opened; it would abort the process.
+            if (type == QtFatalMsg)
+                endForLackOfDisplay("no display could be opened to show the window on");
+            held.push_back({type, context.file ? context.file : "", context.function ? context.function : "",
+                            context.category ? context.category : "", context.line, text});
+            return;
+        }
+    }
+    // Qt's X11 platform logs this when the X server has gone, then ends the
+    // process itself with exit code 1.
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("The X11 connection broke")))
+        endForLackOfDisplay("the display has gone away; the program ends");
+    passOn(type, context, text);
+}
+
+// Qt has started: what it logged meanwhile goes where it would have gone.
+void stopHolding()
+{
+    std::vector<HeldMessage> messages;
+    {
+        const std::lock_guard lock(heldMutex);
+        holding = false;
+        messages.swap(held);
+    }
+    for (const HeldMessage& m : messages) {
+        const QMessageLogContext context(m.file.empty() ? nullptr : m.file.c_str(), m.line,
+                                         m.function.empty() ? nullptr : m.function.c_str(),
+                                         m.category.empty() ? nullptr : m.category.c_str());
+        passOn(m.type, context, m.text);
+    }
+}
+
+} // namespace
+
+TApplication::TApplication(int argc, char** argv) try : QApplication(beforeQt(argc, argv), qtArgv)
+{
+    stopHolding();
+} catch (...) {
+    stopHolding();
+    qInstallMessageHandler(passOnTo);
 }
 
 TApplication::~TApplication()
 {
     for (auto form = m_forms.rbegin(); form != m_forms.rend(); ++form)
         delete form->data();  // a form already deleted elsewhere reads as nullptr
+    qInstallMessageHandler(passOnTo);
+}
+
+int& TApplication::beforeQt(int argc, char** argv)
+{
+    qtArgv[0] = argc > 0 && argv && argv[0] ? argv[0] : noName;
+    qtArgc = 1;
+    {
+        const std::lock_guard lock(heldMutex);
+        holding = true;
+        held.clear();
+    }
+    const QtMessageHandler previous = qInstallMessageHandler(onQtMessage);
+    if (previous != onQtMessage)  // not left by an application object that never ended
+        passOnTo = previous;
+    substituteFaces();
+    return qtArgc;
 }
 
 // Runs before QApplication's constructor, the first place that may match a
 // font: a substitution added after a face was matched is not seen for it.
-int& TApplication::substituteFaces(int& argc)
+void TApplication::substituteFaces()
 {
     // The form's faces come from the system it was designed on. MS Sans Serif
     // is a plain sans face; 標楷體 is the Traditional Chinese Kai (brush) face.
@@ -31,7 +142,6 @@ int& TApplication::substituteFaces(int& argc)
     // The Kai face has no bold; Qt makes one by emboldening its outlines, but
     // by default only below 64 pixels, and "Test" draws its digit at 117.
     qputenv("QT_NO_SYNTHESIZED_BOLD_LIMIT", "1");
-    return argc;
 }
 
 void TApplication::adopt(QWidget* form)

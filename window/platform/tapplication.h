@@ -14,9 +14,14 @@
 class TApplication : public QApplication {
     Q_OBJECT
 public:
+    // Qt is handed the program's name alone: its own options on the command
+    // line (-reverse, -style, -platform, ...) would change the window, and
+    // the program takes nothing from there. Where no display can be opened,
+    // says so on one line of standard error and ends the process with exit
+    // code 0; the same once the display goes away under a running program.
     // Before Qt matches any font: maps the faces the form names to faces
     // installed here, and lets Qt embolden large text in faces without a bold.
-    TApplication(int& argc, char** argv);
+    TApplication(int argc, char** argv);
     ~TApplication() override;  // destroys the forms, the newest first
 
     void Initialize() {}  // everything is ready once constructed
@@ -42,7 +47,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    static int& substituteFaces(int& argc);
+    static int& beforeQt(int argc, char** argv);
+    static void substituteFaces();
     void adopt(QWidget* form);
 
     std::vector<QPointer<QWidget>> m_forms;
