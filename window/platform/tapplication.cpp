@@ -13,11 +13,12 @@
 
 namespace {
 
-// What Qt gets in place of the command line. QApplication keeps references
-// to both for its whole life, so they outlive every application object.
+// What Qt gets in place of the command line: the program's name alone.
+// QApplication keeps references to both for its whole life, so they outlive
+// every application object.
+std::string programName;
 int qtArgc = 1;
-char noName[] = "";
-char* qtArgv[] = {noName, nullptr};
+char* qtArgv[] = {nullptr, nullptr};
 
 // The messages Qt logs while QApplication is constructed are held back:
 // if the platform cannot be started they are four lines of Qt's about one
@@ -113,7 +114,8 @@ TApplication::~TApplication()
 
 int& TApplication::beforeQt(int argc, char** argv)
 {
-    qtArgv[0] = argc > 0 && argv && argv[0] ? argv[0] : noName;
+    programName = argc > 0 && argv && argv[0] ? argv[0] : "";
+    qtArgv[0] = programName.data();
     qtArgc = 1;
     {
         const std::lock_guard lock(heldMutex);
