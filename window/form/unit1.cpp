@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bit_map_editor.h"
 #include "recognition.h"
 #include "training.h"
 #include "ui_unit1.h"
@@ -91,6 +92,17 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
             result_list[n++] = box;
         }
     }
+
+    // Tab goes through the designed controls in their designed order, then
+    // through the run-time ones as they were made; the grid is one stop.
+    QWidget* previous = Button2;
+    auto follow = [&previous](QWidget* next) {
+        setTabOrder(previous, next);
+        previous = next;
+    };
+    follow(pattern_combo);
+    for (TLabel* cell : bit_label) follow(cell);
+    for (TListBox* box : result_list) follow(box);
 }
 
 void TForm1::Button1Click(QObject*) {
