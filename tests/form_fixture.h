@@ -1,5 +1,5 @@
 // A fresh window for each test, as far as the window is concerned: a new
-// network, no reports yet, messages collected instead of shown,
+// network, no reports and no runs yet, messages collected instead of shown,
 // and the form built and shown the way the application does it.
 #pragma once
 
@@ -16,6 +16,7 @@ protected:
     void SetUp() override {
         the_network = network{};
         report_index = 0;
+        training_runs = 0;
         previous_ = SetMessageFunction([this](const QString& text) { messages.push_back(text); });
         static_cast<TApplication*>(qApp)->CreateForm(Form1);
         Form1->show();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bitset>
 
+#include "bit_cell_accessible.h"
+
 TComboBox* pattern_combo = nullptr;
 std::array<TLabel*, input_bits> bit_label{};
 
@@ -59,6 +61,7 @@ void continue_stroke(QObject* Sender) {
 }  // namespace
 
 void create_bit_map_editor() {
+    install_bit_cell_accessibility();
     load_pattern(the_network, 0);
 
     auto* bit_group = new TGroupBox(Form1);
@@ -95,6 +98,9 @@ void create_bit_map_editor() {
             QObject::connect(cell, &TLabel::OnClick, Form1, &TForm1::bitOnClick);
             cell->SetColor(clGray);
 
+            const QString place = QStringLiteral("Row %1, column %2").arg(r + 1).arg(c + 1);
+            cell->setAccessibleName(place);
+            cell->setToolTip(place);
             QObject::connect(cell, &TLabel::OnStartDrag, Form1, start_stroke);
             QObject::connect(cell, &TLabel::OnDragOver, Form1, continue_stroke);
             QObject::connect(cell, &TLabel::OnKeyDown, Form1, move_focus);
@@ -103,6 +109,7 @@ void create_bit_map_editor() {
     }
     make_tab_stop(bit_label[0]);
     refresh_bit_labels();
+    watch_bit_cells();
 }
 
 bool cells_show_input() {
@@ -122,6 +129,7 @@ void TForm1::InputChange(QObject* Sender) {
     if (d < 0 || d >= digit_count) return;  // free text or no selection: keep the input
     load_pattern(the_network, d);
     refresh_bit_labels();
+    describe_test_input();
 }
 
 void TForm1::bitOnClick(QObject* Sender) {
@@ -136,4 +144,5 @@ void TForm1::bitOnClick(QObject* Sender) {
         cell->SetColor(clBlack);
         the_network.input_bit[m] = 1;
     }
+    describe_test_input();
 }
