@@ -1,6 +1,7 @@
 #include "tchart.h"
 
 #include "dialogs.h"
+#include "tchart_accessible.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
@@ -93,6 +94,7 @@ void TChartTitle::Add(const QString& line) {
 // ---------------------------------------------------------------- TChart
 
 TChart::TChart(QWidget* parent) : QWidget(parent) {
+    install_chart_accessibility();
     QFont f = font();
     f.setPointSize(kPointSize);
     setFont(f);
@@ -125,9 +127,11 @@ TLineSeries* TChart::Series(int i) const {
 void TChart::SetView3D(bool on) {
     m_view3D = on;
     update();
+    chart_accessible_changed(this);
 }
 
 void TChart::scheduleRepaint() {
+    chart_accessible_changed(this);  // every change of title, series or points comes here
     if (m_repaintPending) return;
     m_repaintPending = true;
     update();

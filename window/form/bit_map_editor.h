@@ -17,3 +17,5 @@ extern std::array<TLabel*, input_bits> bit_label;
 
 // Paints every cell from input_bit.
 void refresh_bit_labels();
+// Whether the cells show input_bit; after a training run they need not.
+bool cells_show_input();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bit_map_editor.h"
 #include "recognition.h"
 #include "training.h"
 #include "ui_unit1.h"
@@ -9,8 +10,32 @@
 TForm1* Form1 = nullptr;
 std::array<TListBox*, result_list_count> result_list{};
 int report_index = 0;
+int training_runs = 0;
 
 namespace {
+
+// A report box tells, in its accessible name and its tooltip, what its lines
+// are: each block of lines written into it, in order.
+void describe_box(TListBox* box, const QString& text) {
+    box->setAccessibleName(text);
+    box->setToolTip(text);
+}
+
+const QString empty_box = QStringLiteral("Empty report box");
+
+// Appends the block that starts at line `first` (0 while the box was empty,
+// so the block is all it holds) to what the box says of itself.
+void describe_new_block(TListBox* box, int first, const QString& what, const QString& unit) {
+    const QString lines = first == 0 ? QStringLiteral("line d is %1 d").arg(unit)
+                                     : QStringLiteral("line %1 + d is %2 d").arg(first).arg(unit);
+    if (first == 0) {
+        describe_box(box, QStringLiteral("%1: %2").arg(what, lines));
+    } else {
+        QString block = what;
+        block[0] = block[0].toLower();
+        describe_box(box, QStringLiteral("%1; %2: %3").arg(box->accessibleName(), block, lines));
+    }
+}
 
 // The face "Test" draws its digit in: the Kai face 標楷體, as the six bytes of
 // its name in the Traditional Chinese code page.
@@ -36,7 +61,12 @@ public:
 
     void write_report(const epoch_errors& errors) override {
         TListBox* box = result_list[report_index];
+        const int first = box->Items().Count();
         for (real e : errors) box->Items().Add(FloatToStr(e));
+        describe_new_block(box, first,
+                           QStringLiteral("Errors after epoch %1, run %2").arg(the_network.train_number).arg(training_runs),
+                           QStringLiteral("pattern"));
+        if (!box->LineInView(first)) box->SetTopIndex(first);
         report_index = std::min(report_index + 1, result_list_count - 1);
     }
 
@@ -89,11 +119,41 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
             box->SetWidth(200);
             box->SetHeight(100);
             result_list[n++] = box;
+            describe_box(box, empty_box);
         }
     }
+
+    // Tab goes through the designed controls in their designed order, then
+    // through the run-time ones as they were made; the grid is one stop.
+    QWidget* previous = Button2;
+    auto follow = [&previous](QWidget* next) {
+        setTabOrder(previous, next);
+        previous = next;
+    };
+    follow(pattern_combo);
+    for (TLabel* cell : bit_label) follow(cell);
+    for (TListBox* box : result_list) follow(box);
+
+    Image1->setAccessibleDescription("The digit that Test recognises");
+}
+
+void describe_test_input() {
+    QString hint;
+    if (!cells_show_input()) {
+        // Only a training run sets input_bit without the cells: it leaves the
+        // last digit it trained there, and clicks since change single bits.
+        constexpr int last = digit_count - 1;
+        hint = QStringLiteral("Recognises the bit map of digit %1, the last one trained, ").arg(last) +
+               (the_network.input_bit == pattern[last] ? QString() : QStringLiteral("with the cells clicked since, ")) +
+               QStringLiteral("not the cells shown");
+    }
+    if (Form1->Button2->toolTip() == hint) return;
+    Form1->Button2->setToolTip(hint);
+    Form1->Button2->setAccessibleDescription(hint);
 }
 
 void TForm1::Button1Click(QObject*) {
+    ++training_runs;
     Chart1->RemoveAllSeries();
     Chart1->TitleText().Clear();
     Chart1->TitleText().Add("Eq degree");
@@ -107,13 +167,17 @@ void TForm1::Button1Click(QObject*) {
     }
     form_display display(pattern_series);
     train_network(the_network, display);
+    describe_test_input();
 }
 
 void TForm1::Button2Click(QObject*) {
     forward_pass(the_network);
     result_list[3]->Items().Clear();
     for (const neuron& n : the_network.layers[2]) result_list[3]->Items().Add(FloatToStr(n.output));
+    describe_new_block(result_list[3], 0, "Outputs of Test", "digit");
     const int digit = winner(the_network);
+    Image1->setAccessibleName(digit < 0 ? QStringLiteral("No digit recognised")
+                                        : QStringLiteral("Recognised digit: %1").arg(digit));
 
     TCanvas& canvas = Image1->Canvas();
     canvas.Pen().SetColor(clBlack);

@@ -43,6 +43,14 @@ extern std::array<TListBox*, result_list_count> result_list;
 // box is reached, later reports are appended there.
 extern int report_index;
 
+// The training runs so far, the one under way included: the reports say
+// which run they come from.
+extern int training_runs;
+
+// Tells, in the tooltip and the accessible description of "Test", what it
+// recognises where that is not what the cells show; says nothing otherwise.
+void describe_test_input();
+
 // The construction step of the bit map editor (bit_map_editor.cpp): the digit
 // list and the 36 cells on Form1, showing digit 0, which it also puts in
 // input_bit. Its handlers are TForm1's InputChange and bitOnClick.

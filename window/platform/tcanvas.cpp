@@ -1,5 +1,6 @@
 #include "tcanvas.h"
 
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStringDecoder>
@@ -93,7 +94,23 @@ int TCanvas::TextHeight(const QString&) const
     return QFontMetrics(m_font.to_qfont()).height();
 }
 
-TImage::TImage(QWidget* parent) : TControl(parent) {}
+namespace {
+
+// To a screen reader a picture is a graphic, named by whoever draws on it.
+QAccessibleInterface* image_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name == QLatin1String("TImage") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
+
+TImage::TImage(QWidget* parent) : TControl(parent)
+{
+    static const bool installed = (QAccessible::installFactory(image_accessible), true);
+    (void)installed;
+}
 
 void TImage::paintEvent(QPaintEvent*)
 {

@@ -10,7 +10,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPalette>
+#include <QPointer>
 #include <QPushButton>
 
 // What every control has: bounds, a parent, a name and a background colour.
@@ -52,7 +54,15 @@ public:
     TColor Color() const { return from_qcolor(this->palette().color(QPalette::Window)); }
 };
 
-// A caption, top-left aligned, that can also be clicked.
+// Every control that takes the focus shows it with the same ring, once the
+// keyboard has moved the focus in its window (before that, as in most desktop
+// toolkits, a click alone shows none): a ring in the highlight colour with a
+// white one inside, so that one of the two stands out on any background.
+bool ShowsFocus(const QWidget* control);
+void DrawFocusRing(QPainter& painter, const QRect& area);
+
+// A caption, top-left aligned, that can also be clicked, dragged over and,
+// once given a focus policy, used from the keyboard.
 class TLabel : public TControl<QLabel> {
     Q_OBJECT
 public:
@@ -62,16 +72,43 @@ public:
     void SetText(const QString& text) { setText(text); }
     QString Text() const { return text(); }
 
+    // Raises OnClick as a click with the mouse would.
+    void Click();
+
 signals:
-    // A left button pressed and released inside the label.
+    // A left button pressed and released inside the label, or Space while it
+    // has the focus. The second press of a double click is no second click,
+    // and a press that became a drag ends without one.
     void OnClick(QObject* Sender);
+    // The left button, pressed on this label, has been dragged onto another
+    // label of the same parent: the press is now a drag. Raised once a press.
+    void OnStartDrag(QObject* Sender);
+    // During such a drag the pointer has entered this label (Sender); Source
+    // is the label the drag began on. A label left and entered again hears it
+    // again; labels crossed between two mouse moves are entered in turn.
+    void OnDragOver(QObject* Sender, QObject* Source);
+    // A key other than Space pressed while the label has the focus: a Qt::Key.
+    void OnKeyDown(QObject* Sender, int Key);
+    // The label has received the keyboard focus.
+    void OnEnter(QObject* Sender);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool m_pressed = false;
+    TLabel* siblingAt(QPoint point) const;  // in this label's coordinates
+    void dragEntered(TLabel* source);
+
+    bool m_pressed = false;   // a left press awaits its release
+    bool m_dragging = false;  // ... and has reached another label
+    QPointer<TLabel> m_over;  // the label under the pointer at the last move
+    QPoint m_last;            // the pointer at the last move
 };
 
 // Also promoted to from Designer forms: header "tcontrols.h".
@@ -84,7 +121,12 @@ public:
     QString Text() const { return text(); }
 
 signals:
+    // A click, Space, or Enter while the button has the focus.
     void OnClick(QObject* Sender);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // Its children are placed relative to the group box's own top-left corner,
@@ -115,6 +157,9 @@ signals:
     // changes to Items(): it follows QComboBox::activated.
     void OnChange(QObject* Sender);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     class Lines final : public TStrings {
     public:
@@ -136,6 +181,17 @@ public:
     explicit TListBox(QWidget* parent = nullptr);
 
     TStrings& Items() { return m_items; }
+
+    // The first line shown; setting it scrolls as far as the lines allow.
+    int TopIndex() const;
+    void SetTopIndex(int index);
+    // Whether the line is wholly in view; false for a line that is not there.
+    bool LineInView(int index) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;  // of the viewport
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     class Lines final : public TStrings {

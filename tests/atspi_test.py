@@ -1,0 +1,241 @@
+"""The real program as a screen reader meets it, through AT-SPI.
+
+    atspi_test.py PROGRAM WM_CLOSE
+
+Starts its own X server and session bus, the accessibility bus inside it and
+the program with Qt's AT-SPI bridge on, then reads and works the window only
+through AT-SPI: the cells, "Train" and its message box, the chart, "Test".
+Every wait polls with a deadline; nothing sleeps for a fixed time.
+"""
+import os
+import re
+import subprocess
+import sys
+import time
+
+pyatspi = None  # imported once the accessibility bus is up
+
+DEADLINE = 20.0  # seconds for any one thing to show; a sanitizer build is slow
+
+
+def wait_for(what, probe, timeout=DEADLINE):
+    """Polls probe() until it returns something true; returns that."""
+    end = time.monotonic() + timeout
+    last_error = None
+    while time.monotonic() < end:
+        pump_events()
+        try:
+            value = probe()
+            if value:
+                return value
+        except Exception as error:  # the tree changes under us: ask again
+            last_error = error
+        time.sleep(0.02)
+    raise AssertionError(f"timed out waiting for {what}" + (f" ({last_error})" if last_error else ""))
+
+
+def pump_events():
+    if "gi.repository.GLib" in sys.modules:
+        context = sys.modules["gi.repository.GLib"].MainContext.default()
+        while context.iteration(False):
+            pass
+
+
+# ---------------------------------------------------------------- outside
+
+
+def outside(program, wm_close):
+    """An X server and a session bus of our own, then this script inside them."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        with os.fdopen(read_end) as pipe:
+            display = pipe.readline().strip()
+        if not display:
+            print("Xvfb did not start")
+            return 1
+        env = dict(os.environ, DISPLAY=":" + display, GSETTINGS_BACKEND="memory")
+        env.pop("QT_QPA_PLATFORM", None)
+        return subprocess.call(
+            ["dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--inside", program, wm_close],
+            env=env)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+
+# ---------------------------------------------------------------- inside
+
+
+def inside(program, wm_close):
+    bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    app = None
+    try:
+        wait_for("the accessibility bus", lambda: subprocess.call(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+             "org.a11y.Bus.GetAddress"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0)
+        # Only now: the library finds the accessibility bus when first used.
+        global pyatspi
+        import pyatspi
+        from gi.repository import Atspi
+
+        heard = []  # (event type, source) of every notice, in order
+        listener = Atspi.EventListener.new(lambda event: heard.append((event.type, event.source)))
+        for kind in ("object:state-changed:checked", "object:property-change:accessible-name",
+                     "object:property-change:accessible-description"):
+            listener.register(kind)
+
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        app = subprocess.Popen([program], env=env)
+        form = wait_for("the window Form1 on the accessibility bus", find_form)
+        check(form, heard)
+        subprocess.check_call([wm_close, "Form1"])
+        code = app.wait(timeout=DEADLINE)
+        assert code == 0, f"the program ended with exit code {code}"
+        app = None
+        print("the window worked through AT-SPI and closed with exit code 0")
+        return 0
+    finally:
+        if app:
+            app.kill()
+            app.wait()
+        bus.terminate()
+        bus.wait()
+
+
+def find_form():
+    for application in pyatspi.Registry.getDesktop(0):
+        for window in application or []:
+            if window is not None and window.name == "Form1":
+                return window
+    return None
+
+
+def descendants(root, role):
+    return pyatspi.utils.findAllDescendants(root, lambda node: node is not None and node.getRole() == role)
+
+
+def states(node):
+    return set(node.getState().getStates())
+
+
+def do_action(node, name):
+    action = node.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    assert name in names, f"{node.name!r} offers {names}, not {name}"
+    action.doAction(names.index(name))
+
+
+def focus_window(title):
+    # Without a window manager nothing gets the focus unless asked.
+    window = subprocess.check_output(["xdotool", "search", "--name", f"^{title}$"], text=True).split()[0]
+    subprocess.check_call(["xdotool", "windowfocus", "--sync", window])
+
+
+def switched(heard):
+    """The names of the cells whose checked state was announced."""
+    return [source.name for kind, source in heard if kind.startswith("object:state-changed:checked")]
+
+
+def chart_notices(heard, kind):
+    def is_chart(source):
+        try:
+            return source.getRole() == pyatspi.ROLE_CHART
+        except Exception:  # the message box and its parts are gone by now
+            return False
+    return sum(1 for k, source in heard if k.endswith(kind) and is_chart(source))
+
+
+def check(form, heard):
+    focus_window("Form1")
+
+    # 36 cells, named by their place, focusable, switchable, showing digit 0:
+    # the top and bottom rows and the outer columns black.
+    cells = {cell.name: cell for cell in descendants(form, pyatspi.ROLE_CHECK_BOX)}
+    expected = {f"Row {r}, column {c}" for r in range(1, 10) for c in range(1, 5)}
+    assert set(cells) == expected, sorted(cells)
+    zero = {name for name in cells if re.match(r"Row [19],|.*column [14]$", name)}
+    for name, cell in cells.items():
+        assert pyatspi.STATE_FOCUSABLE in states(cell), name
+        assert (pyatspi.STATE_CHECKED in states(cell)) == (name in zero), name
+
+    # Its toggle action switches a cell, and the switch is announced.
+    cell = cells["Row 2, column 2"]
+    do_action(cell, "Toggle")
+    wait_for("Row 2, column 2 checked", lambda: pyatspi.STATE_CHECKED in states(cell))
+    wait_for("the switch announced", lambda: switched(heard) == ["Row 2, column 2"])
+    do_action(cell, "Toggle")
+    wait_for("Row 2, column 2 clear again", lambda: pyatspi.STATE_CHECKED not in states(cell))
+
+    # Digit 1 picked from the keyboard: the cells that change say so, the
+    # others stay silent. Digit 1 is the right-hand column.
+    wait_for("the switch back announced", lambda: len(switched(heard)) == 2)
+    heard.clear()
+    buttons = {b.name: b for b in descendants(form, pyatspi.ROLE_PUSH_BUTTON)}
+    do_action(buttons["Test"], "SetFocus")
+    wait_for("Test focused", lambda: pyatspi.STATE_FOCUSED in states(buttons["Test"]))
+    combo = descendants(form, pyatspi.ROLE_COMBO_BOX)[0]
+    subprocess.check_call(["xdotool", "key", "Tab"])
+    wait_for("Tab to the digit list", lambda: pyatspi.STATE_FOCUSED in states(combo))
+    subprocess.check_call(["xdotool", "key", "Down"])
+    one = {name for name in cells if name.endswith("column 4")}
+    wait_for("digit 1 in the cells",
+             lambda: all((pyatspi.STATE_CHECKED in states(c)) == (n in one) for n, c in cells.items()))
+    wait_for("each change announced once", lambda: sorted(switched(heard)) == sorted(zero ^ one))
+
+    charts = descendants(form, pyatspi.ROLE_CHART)
+    assert len(charts) == 1, charts
+    chart = charts[0]
+    assert chart.name == "Initial Weight random degree", chart.name
+    assert chart.description == "2-D view; Random Number: 36 points", chart.description
+
+    # "Train" brings the message box, which its OK closes.
+    heard.clear()
+    do_action(buttons["Train"], "Press")
+    alert = wait_for("the message box", lambda: find_alert(form))
+    texts = [n.name for n in pyatspi.utils.findAllDescendants(alert, lambda n: n is not None)]
+    assert "Train Number 10000" in texts, texts
+    ok = [b for b in descendants(alert, pyatspi.ROLE_PUSH_BUTTON) if b.name == "OK"]
+    assert ok, texts
+    do_action(ok[0], "Press")
+    wait_for("the message box closed", lambda: not find_alert(form))
+    focus_window("Form1")
+
+    # The chart's name follows its title, its description the new series,
+    # and each change is told: a few notices for the run, not one a point.
+    wait_for("the chart named by its new title", lambda: chart.name == "Eq degree")
+    wait_for("the ten curves described", lambda: "Pattern9: 10001 points" in chart.description)
+    wait_for("the new name told", lambda: chart_notices(heard, "accessible-name") >= 1)
+    wait_for("the new description told", lambda: chart_notices(heard, "accessible-description") >= 1)
+    told = chart_notices(heard, "accessible-description")
+    assert told <= 3, f"{told} notices of the chart's description for one run"
+    print(f"the chart's description was told {told} times for the run")
+
+    # "Test" tells the digit it drew.
+    images = descendants(form, pyatspi.ROLE_IMAGE)
+    assert len(images) == 1, images
+    do_action(buttons["Test"], "Press")
+    told = wait_for("the recognised digit told",
+                    lambda: re.fullmatch(r"Recognised digit: \d|No digit recognised", images[0].name))
+    print("after Test:", told.group(0))
+
+
+def find_alert(form):
+    application = form.parent
+    for window in application or []:
+        if window is not None and window.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG):
+            return window
+    return None
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 4 and sys.argv[1] == "--inside":
+        sys.exit(inside(sys.argv[2], sys.argv[3]))
+    if len(sys.argv) != 3:
+        print(__doc__)
+        sys.exit(2)
+    sys.exit(outside(sys.argv[1], sys.argv[2]))
