@@ -1,6 +1,6 @@
 // The chart in the user's hands: drags, clicks, the wheel, the keys, the menu
 // and the read-out, through real mouse and key events on the widget; and
-// what a new run does to the view.
+// what a new run does to the view and to the series it removes.
 #include "sysutils.h"
 #include "tchart.h"
 
@@ -288,4 +288,22 @@ TEST_F(ChartInput, ANewRunShowsTheFullViewAndKeepsTheUsersChoices) {
     EXPECT_EQ(l().xMap.hi, 50);
     EXPECT_TRUE(chart.LogarithmicY());
     EXPECT_TRUE(chart.View3D());
+}
+
+TEST(ChartRemoval, RemovedSeriesGiveBackTheirPointsAndCanBeFilledAgain) {
+    TChart chart;
+    add_run(chart);
+    QPointer<TLineSeries> old = chart.Series(0);
+    chart.RemoveAllSeries();
+    ASSERT_FALSE(old.isNull());  // still the chart's
+    EXPECT_EQ(old->parent(), &chart);
+    EXPECT_EQ(old->Count(), 0);
+    EXPECT_EQ(old->XValue(0), 0);
+
+    old->SetParentChart(&chart);
+    for (int e = 5; e < 8; ++e) old->AddXY(e, fall(e, 0), "", clTeeColor);
+    ASSERT_EQ(old->Count(), 3);
+    EXPECT_EQ(old->XValue(0), 5);
+    // The axes see only the new points, not the old run's range.
+    EXPECT_EQ(chart.PlotLayout().fullX, (chart::Span{5, 7}));
 }

@@ -110,7 +110,15 @@ TChart::~TChart() {
 }
 
 void TChart::RemoveAllSeries() {
-    for (TLineSeries* s : m_series) s->m_chart = nullptr;
+    for (TLineSeries* s : m_series) {
+        s->m_chart = nullptr;
+        // Nothing shows these points again: their memory goes back, while
+        // the series itself stays with its owner.
+        std::vector<double>().swap(s->m_x);
+        std::vector<double>().swap(s->m_y);
+        s->m_range = {};
+        s->m_sorted = true;
+    }
     m_series.clear();
     m_zoomX.reset();
     m_zoomY.reset();

@@ -85,8 +85,9 @@ public:
 
     TStrings& TitleText() { return m_title; }
 
-    // Hides every series; they stay alive, owned by the chart, until it dies.
-    // The view returns to the full extent; the 3-D and logarithmic choices stay.
+    // Hides every series; they stay alive, owned by the chart, until it dies,
+    // but give back their points, which nothing can show again. The view
+    // returns to the full extent; the 3-D and logarithmic choices stay.
     void RemoveAllSeries();
     // Shows s after the others (no-op if already shown) and gives it the
     // next palette colour; moves it here if another chart was showing it.
