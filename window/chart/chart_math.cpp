@@ -144,9 +144,11 @@ std::vector<QPointF> reduce_to_columns(std::span<const double> xs, std::span<con
         if (b != first && b != last && b != a) out.push_back(point(b));
         if (last != first) out.push_back(point(last));
     };
+    // What the scales can show, as bounds: two compares a value, NaN failing both.
+    const double xfloor = sx.log ? -sx.offset : -inf, yfloor = sy.log ? -sy.offset : -inf;
     for (std::size_t i = 0; i < n; ++i) {
         const double xv = xs[i], yv = ys[i];
-        if (!sx.shows(xv) || !sy.shows(yv)) continue;
+        if (!(xv > xfloor && xv < inf && yv > yfloor && yv < inf)) continue;
         if (xv >= from && xv < to) {
             if (yv < lowY) lowY = yv, low = i;
             if (yv > highY) highY = yv, high = i;
@@ -180,12 +182,18 @@ std::vector<std::vector<QPointF>> clip_polyline(std::span<const QPointF> line, c
         return pieces;
     }
     std::vector<QPointF> piece;
+    piece.reserve(line.size());
     auto finish = [&] {
         if (!piece.empty()) pieces.push_back(std::move(piece));
         piece.clear();
     };
     for (std::size_t i = 1; i < line.size(); ++i) {
         const QPointF a = line[i - 1], b = line[i];
+        if (inside(a) && inside(b)) {  // the common case, at full view always
+            if (piece.empty()) piece.push_back(a);
+            piece.push_back(b);
+            continue;
+        }
         // Liang-Barsky: the part t0..t1 of a + t (b - a) inside the box.
         const double dx = b.x() - a.x(), dy = b.y() - a.y();
         double t0 = 0, t1 = 1;

@@ -259,7 +259,6 @@ void TChart::paintEvent(QPaintEvent*) {
 
 void TChart::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_hover.reset();
     Invalidate();
 }
 
