@@ -213,10 +213,15 @@ const QImage& TChart::scene() const {
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = size() * dpr;
     if (m_sceneValid && m_scene.size() == pixels) return m_scene;
-    if (m_scene.size() != pixels) m_scene = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    // Opaque, as the panel covers every pixel, and at the widget's resolution,
+    // so that text comes out as the layout measured it.
+    if (m_scene.size() != pixels) m_scene = QImage(pixels, QImage::Format_RGB32);
     m_scene.setDevicePixelRatio(dpr);
+    m_scene.setDotsPerMeterX(qRound(logicalDpiX() * 100 / 2.54));
+    m_scene.setDotsPerMeterY(qRound(logicalDpiY() * 100 / 2.54));
     if (!m_scene.isNull()) {
         QPainter painter(&m_scene);
+        painter.setFont(font());  // a painter on an image starts with the application's
         drawScene(painter, PlotLayout());
     }
     m_sceneValid = true;
