@@ -146,18 +146,20 @@ void TChart::SetView3D(bool on) {
 
 void TChart::SetLogarithmicX(bool on) {
     if (on == m_logX) return;
+    // The zoom keeps its data values, within what the new axis shows.
     m_zoomX = chart::rescale(m_zoomX, chart::x_scale(m_logX), chart::x_scale(on));
     m_logX = on;
-    Invalidate();
+    m_layout.reset();
     if (m_zoomX) m_zoomX = chart::settle(*m_zoomX, PlotLayout().fullX);
     Invalidate();
 }
 
 void TChart::SetLogarithmicY(bool on) {
     if (on == m_logY) return;
+    // The zoom keeps its data values, within what the new axis shows.
     m_zoomY = chart::rescale(m_zoomY, chart::y_scale(m_logY), chart::y_scale(on));
     m_logY = on;
-    Invalidate();
+    m_layout.reset();
     if (m_zoomY) m_zoomY = chart::settle(*m_zoomY, PlotLayout().fullY);
     Invalidate();
 }
