@@ -5,6 +5,7 @@
 #include "tchart.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPointer>
 #include <QSignalSpy>
@@ -496,6 +497,23 @@ TEST(ChartRendering, EmptyTinyAndSinglePointChartsDraw) {
         const QImage image = render(chart);
         EXPECT_GT(count_pixels(image, QRect(40, 20, 260, 200), to_qcolor(s->SeriesColor())), 0);
     }
+}
+
+TEST(ChartRendering, TextIsDrawnInTheFontTheLayoutMeasured) {
+    TChart chart;
+    chart.resize(400, 250);
+    const QString title = "Initial Weight random degree";
+    chart.TitleText().Add(title);
+    const QImage image = render(chart);
+    int left = image.width(), right = -1;  // of the title's blue ink in the top rows
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() > 90 && c.red() < 90 && c.green() < 90) left = std::min(left, x), right = std::max(right, x);
+        }
+    // Ink is a little narrower than the advance; the application's larger
+    // font would be a dozen pixels wider.
+    EXPECT_NEAR(right - left, QFontMetricsF(chart.font()).horizontalAdvance(title), 6);
 }
 
 // ------------------------------------------------------------ layout

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace chart {
 
@@ -32,31 +33,67 @@ Layout layout(const LayoutInput& in, const TextMetrics& text) {
     const QPointF d = oblique_offset(l.depth3d.total);
     l.depth = QPointF(std::round(d.x()), std::round(d.y()));
 
+    // Each axis shows its zoom or, in the full view, the whole of the data:
+    // a linear one out to nice ends, a logarithmic one as it stands.
+    auto spec = [&](bool x_axis) {
+        const Scale s = x_axis ? in.xscale : in.yscale;
+        const auto [lo, hi] = shown_extent(in.range, x_axis, s);
+        AxisSpec a{s, {lo, hi}, true};
+        if (s.log) std::tie(a.span.lo, a.span.hi) = axis_span(lo, hi);
+        return a;
+    };
+    auto zoomed = [](AxisSpec a, const std::optional<Span>& zoom) {
+        if (zoom) a.span = *zoom, a.full = false;
+        return a;
+    };
+    auto any = [](const Ticks&) { return true; };
+    auto full_span = [&](const AxisSpec& a, int max_ticks) {
+        if (a.scale.log) return a.span;
+        const Ticks t = choose_ticks(a, max_ticks, any);
+        return Span{t.lo, t.hi};
+    };
+
     // Vertical axis: a label every ~1.5 lines; its widest label sets the left edge.
     const double frontTop = top - l.depth.y();
-    const int yLabels = static_cast<int>((bottom - frontTop) / (lh * 1.5)) + 1;
-    l.yTicks = nice_ticks(in.range.ymin, in.range.ymax, yLabels);
+    const double yPixels = bottom - frontTop;
+    const int yLabels = static_cast<int>(yPixels / (lh * 1.5)) + 1;
+    const AxisSpec yFull = spec(false);
+    auto yFits = [&](const Ticks& t) {  // uneven (logarithmic) ticks too
+        const double k = yPixels / (t.hi - t.lo);
+        for (std::size_t i = 1; i < t.values.size(); ++i)
+            if ((t.values[i] - t.values[i - 1]) * k < lh * 1.2) return false;
+        return true;
+    };
+    l.yTicks = choose_ticks(zoomed(yFull, in.yzoom), yLabels, yFits);
+    l.fullY = in.yzoom ? full_span(yFull, yLabels) : Span{l.yTicks.lo, l.yTicks.hi};
     auto widest = [&](const Ticks& t) {
         double w = 0;
-        for (double v : t.values) w = std::max(w, text.width(tick_label(v, t)));
+        for (const QString& label : t.labels) w = std::max(w, text.width(label));
         return w;
     };
     const double yLabelsLeft = std::round(kMargin + widest(l.yTicks) + kTick + 3);
 
-    // Horizontal axis: as many labels as fit side by side.
-    double left = yLabelsLeft, right = boundary;
-    for (int maxTicks = 11;;) {
-        l.xTicks = nice_ticks(in.range.xmin, in.range.xmax, maxTicks);
-        const double xw = widest(l.xTicks);
+    // Horizontal axis: as many labels as fit side by side, 6 px apart.
+    auto edges = [&](const Ticks& t) {
         // Room at the ends for the halves of labels on or near the edges.
-        auto half = [&](double v) { return text.width(tick_label(v, l.xTicks)) / 2; };
-        left = std::max(yLabelsLeft, std::ceil(kMargin + half(l.xTicks.values.front())));
-        right = std::round(boundary - std::max(2.0, half(l.xTicks.values.back()) - l.depth.x()));
-        const double frontWidth = right - l.depth.x() - left;
-        const int count = static_cast<int>(l.xTicks.values.size());
-        if (maxTicks <= 2 || (count - 1) * (xw + 6) <= frontWidth) break;  // centred labels, 6 px apart
-        maxTicks = count - 1;
-    }
+        const double first = t.labels.empty() ? 0 : text.width(t.labels.front()) / 2;
+        const double last = t.labels.empty() ? 0 : text.width(t.labels.back()) / 2;
+        return std::pair(std::max(yLabelsLeft, std::ceil(kMargin + first)),
+                         std::round(boundary - std::max(2.0, last - l.depth.x())));
+    };
+    auto xFits = [&](const Ticks& t) {
+        const auto [left, right] = edges(t);
+        const double k = (right - l.depth.x() - left) / (t.hi - t.lo);
+        for (std::size_t i = 1; i < t.values.size(); ++i) {
+            const double room = std::max(text.width(t.labels[i - 1]), text.width(t.labels[i])) + 6;
+            if ((t.values[i] - t.values[i - 1]) * k < room) return false;
+        }
+        return true;
+    };
+    const AxisSpec xFull = spec(true);
+    l.xTicks = choose_ticks(zoomed(xFull, in.xzoom), 11, xFits);
+    l.fullX = in.xzoom ? full_span(xFull, 11) : Span{l.xTicks.lo, l.xTicks.hi};
+    const auto [left, right] = edges(l.xTicks);
 
     l.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
     l.front = l.plot.adjusted(0, -l.depth.y(), -l.depth.x(), 0);

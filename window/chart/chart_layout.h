@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "chart_math.h"
+#include "chart_view.h"
+
+#include <optional>
 
 namespace chart {
 
@@ -29,6 +32,8 @@ struct LayoutInput {
     std::vector<QString> legend;   // one text per shown series, in order
     DataRange range;               // of every shown series
     bool view3d = false;
+    Scale xscale, yscale;
+    std::optional<Span> xzoom, yzoom;  // in axis positions; none: the full view
 };
 
 struct Layout {
@@ -37,7 +42,8 @@ struct Layout {
     QPointF depth;  // screen offset from the front face to the back wall
     Depth3D depth3d;
     Ticks xTicks, yTicks;
-    AxisMap xMap, yMap;
+    AxisMap xMap, yMap;  // axis positions (Scale::to_axis) to pixels
+    Span fullX, fullY;   // what each axis shows when not zoomed
     QRectF legend;
     int legendRows = 0;  // the series that fit into the legend
 

@@ -3,8 +3,8 @@
 #include "dialogs.h"
 #include "tchart_accessible.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPolygonF>
 #include <QRadialGradient>
@@ -40,10 +40,7 @@ const QColor kAxisColour(0, 0, 0);
 const QColor kGridColour(160, 160, 160);
 const QColor kFloorColour(224, 224, 224);
 const QColor kTitleColour(0, 0, 128);
-
-QString legend_text(const TLineSeries* s, int index) {
-    return s->Title().isEmpty() ? QStringLiteral("Series%1").arg(index + 1) : s->Title();
-}
+const QColor kReadoutLine(90, 90, 90);
 
 }  // namespace
 
@@ -68,11 +65,18 @@ void TLineSeries::SetTitle(const QString& title) {
 
 int TLineSeries::AddXY(double x, double y, const QString&, TColor) {
     const int index = Count();
+    if (std::isnan(x) || (!m_x.empty() && x < m_x.back())) m_sorted = false;
     m_x.push_back(x);
     m_y.push_back(y);
     m_range.include(x, y);
     if (m_chart) m_chart->scheduleRepaint();
     return index;
+}
+
+void TLineSeries::SetActive(bool on) {
+    if (on == m_active) return;
+    m_active = on;
+    if (m_chart) m_chart->scheduleRepaint();
 }
 
 double TLineSeries::XValue(int i) const { return i >= 0 && i < Count() ? m_x[i] : 0.0; }
@@ -98,6 +102,8 @@ TChart::TChart(QWidget* parent) : QWidget(parent) {
     QFont f = font();
     f.setPointSize(kPointSize);
     setFont(f);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);  // for the read-out
 }
 
 TChart::~TChart() {
@@ -106,8 +112,19 @@ TChart::~TChart() {
 }
 
 void TChart::RemoveAllSeries() {
-    for (TLineSeries* s : m_series) s->m_chart = nullptr;
+    for (TLineSeries* s : m_series) {
+        s->m_chart = nullptr;
+        // Nothing shows these points again: their memory goes back, while
+        // the series itself stays with its owner.
+        std::vector<double>().swap(s->m_x);
+        std::vector<double>().swap(s->m_y);
+        s->m_range = {};
+        s->m_sorted = true;
+    }
     m_series.clear();
+    m_zoomX.reset();
+    m_zoomY.reset();
+    m_hover.reset();
     scheduleRepaint();
 }
 
@@ -126,12 +143,40 @@ TLineSeries* TChart::Series(int i) const {
 
 void TChart::SetView3D(bool on) {
     m_view3D = on;
+    Invalidate();
+}
+
+void TChart::SetLogarithmicX(bool on) {
+    if (on == m_logX) return;
+    // The zoom keeps its data values, within what the new axis shows.
+    m_zoomX = chart::rescale(m_zoomX, chart::x_scale(m_logX), chart::x_scale(on));
+    m_logX = on;
+    m_layout.reset();
+    if (m_zoomX) m_zoomX = chart::settle(*m_zoomX, PlotLayout().fullX);
+    Invalidate();
+}
+
+void TChart::SetLogarithmicY(bool on) {
+    if (on == m_logY) return;
+    // The zoom keeps its data values, within what the new axis shows.
+    m_zoomY = chart::rescale(m_zoomY, chart::y_scale(m_logY), chart::y_scale(on));
+    m_logY = on;
+    m_layout.reset();
+    if (m_zoomY) m_zoomY = chart::settle(*m_zoomY, PlotLayout().fullY);
+    Invalidate();
+}
+
+void TChart::Invalidate() {
+    m_sceneValid = false;
+    m_layout.reset();
     update();
     chart_accessible_changed(this);
 }
 
 void TChart::scheduleRepaint() {
     chart_accessible_changed(this);  // every change of title, series or points comes here
+    m_sceneValid = false;
+    if (m_layout) m_layout.reset();
     if (m_repaintPending) return;
     m_repaintPending = true;
     update();
@@ -143,21 +188,9 @@ void TChart::detach(TLineSeries* s) {
     scheduleRepaint();
 }
 
-void TChart::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) m_pressed = true;
-}
-
-void TChart::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    const bool click = m_pressed && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    if (click) handle_event([this] { emit OnClick(this); });
-}
-
-void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The first click of the pair has been reported; its second half is not
-    // another click (as in the classic desktop controls).
-    if (event->button() == Qt::LeftButton) m_pressed = false;
+QString TChart::seriesName(int i) const {
+    const QString& title = m_series[i]->Title();
+    return title.isEmpty() ? QStringLiteral("Series%1").arg(i + 1) : title;
 }
 
 TChart::Layout TChart::layout() const {
@@ -166,25 +199,83 @@ TChart::Layout TChart::layout() const {
     in.size = size();
     in.title_lines = m_title.Count();
     for (int i = 0; i < SeriesCount(); ++i) {
-        in.legend.push_back(legend_text(m_series[i], i));
-        in.range.merge(m_series[i]->m_range);
+        in.legend.push_back(seriesName(i));
+        if (m_series[i]->m_active) in.range.merge(m_series[i]->m_range);
     }
     in.view3d = m_view3D;
+    in.xscale = chart::x_scale(m_logX);
+    in.yscale = chart::y_scale(m_logY);
+    in.xzoom = m_zoomX;
+    in.yzoom = m_zoomY;
     return chart::layout(in, {[&fm](const QString& t) { return fm.horizontalAdvance(t); }, fm.height()});
+}
+
+const chart::Layout& TChart::PlotLayout() const {
+    if (!m_layout) m_layout = layout();
+    return *m_layout;
+}
+
+const QImage& TChart::scene() const {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = size() * dpr;
+    if (m_sceneValid && m_scene.size() == pixels) return m_scene;
+    // Opaque, as the panel covers every pixel, and at the widget's resolution,
+    // so that text comes out as the layout measured it.
+    if (m_scene.size() != pixels) m_scene = QImage(pixels, QImage::Format_RGB32);
+    m_scene.setDevicePixelRatio(dpr);
+    m_scene.setDotsPerMeterX(qRound(logicalDpiX() * 100 / 2.54));
+    m_scene.setDotsPerMeterY(qRound(logicalDpiY() * 100 / 2.54));
+    if (!m_scene.isNull()) {
+        QPainter painter(&m_scene);
+        painter.setFont(font());  // a painter on an image starts with the application's
+        drawScene(painter, PlotLayout());
+    }
+    m_sceneValid = true;
+    return m_scene;
+}
+
+void TChart::drawScene(QPainter& p, const Layout& l) const {
+    drawPanel(p);
+    drawTitle(p);
+    if (!l.drawable()) return;  // too small to show a plot
+    drawWalls(p, l);
+    drawGrid(p, l);
+    drawAxes(p, l);
+    drawSeries(p, l);  // over the axis lines: a curve along an axis stays visible
+    drawLegend(p, l);
 }
 
 void TChart::paintEvent(QPaintEvent*) {
     m_repaintPending = false;
+    const QImage& picture = scene();
     QPainter painter(this);
-    drawPanel(painter);
-    drawTitle(painter);
-    const Layout l = layout();
-    if (!l.drawable()) return;  // too small to show a plot
-    drawWalls(painter, l);
-    drawGrid(painter, l);
-    drawAxes(painter, l);
-    drawSeries(painter, l);  // over the axis lines: a curve along an axis stays visible
-    drawLegend(painter, l);
+    painter.drawImage(QPointF(0, 0), picture);
+    const Layout& l = PlotLayout();
+    if (l.drawable() && m_gesture == Gesture::Band) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DashLine));
+        QColor fill = palette().color(QPalette::Highlight);
+        fill.setAlpha(40);
+        painter.setBrush(fill);
+        painter.drawRect(QRectF(m_pressAt, m_dragTo).normalized());
+    }
+    if (l.drawable() && m_gesture == Gesture::None) {
+        if (const std::optional<Readout> r = readout()) drawReadout(painter, l, *r);
+    }
+    if (hasFocus()) {  // a frame in the colour the style marks focus with
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void TChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Invalidate();
+}
+
+void TChart::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) Invalidate();
 }
 
 void TChart::drawPanel(QPainter& p) const {
@@ -242,16 +333,29 @@ void TChart::drawGrid(QPainter& p, const Layout& l) const {
 void TChart::drawSeries(QPainter& p, const Layout& l) const {
     p.save();
     p.setClipRect((m_view3D ? l.plot : l.front).adjusted(0, 0, 1, 1));  // the edges' pixels too
+    const chart::Scale sx = chart::x_scale(m_logX), sy = chart::y_scale(m_logY);
+    const double xlo = sx.from_axis(l.xMap.lo), xhi = sx.from_axis(l.xMap.hi);
     // Back to front, so nearer ribbons cover farther ones.
     for (int i = SeriesCount() - 1; i >= 0; --i) {
         const TLineSeries* s = m_series[i];
-        if (s->Count() == 0) continue;
-        const std::vector<QPointF> points = chart::reduce_to_columns(s->m_x, s->m_y, l.xMap, l.yMap);
+        if (!s->m_active || s->Count() == 0) continue;
+        // Only the points in view (and one beyond each edge) are looked at.
+        std::span<const double> xs = s->m_x, ys = s->m_y;
+        if (s->m_sorted) {
+            const auto [first, last] = chart::visible_range(xs, xlo, xhi);
+            xs = xs.subspan(first, last - first);
+            ys = ys.subspan(first, last - first);
+        }
+        const std::vector<QPointF> points = chart::reduce_to_columns(xs, ys, l.xMap, l.yMap, sx, sy);
+        const std::vector<std::vector<QPointF>> pieces = chart::clip_polyline(points, l.front);
+        if (pieces.empty()) continue;
         const QColor colour = to_qcolor(s->m_colour);
         if (!m_view3D) {
             p.setPen(colour);
-            if (points.size() == 1) p.drawPoint(points.front());
-            else p.drawPolyline(points.data(), static_cast<int>(points.size()));
+            for (const std::vector<QPointF>& piece : pieces) {
+                if (piece.size() == 1) p.drawPoint(piece.front());
+                else p.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+            }
             continue;
         }
         // A ribbon: the line swept through the series' slab of depth,
@@ -260,13 +364,13 @@ void TChart::drawSeries(QPainter& p, const Layout& l) const {
         const auto [front, back] = chart::ribbon_offsets(i, l.depth3d);
         const QPointF f(std::round(front.x()), std::round(front.y()));
         const QPointF b(std::round(back.x()), std::round(back.y()));
-        if (points.size() == 1) {  // a lone point: just its depth
+        if (pieces.size() == 1 && pieces.front().size() == 1) {  // a lone point: just its depth
             p.setPen(colour);
-            p.drawLine(points.front() + f, points.front() + b);
+            p.drawLine(pieces.front().front() + f, pieces.front().front() + b);
             continue;
         }
         const chart::ColumnSpans spans = chart::column_spans(
-            points, static_cast<int>(l.front.left()) - 1, static_cast<int>(l.front.right()) + 1);
+            pieces, static_cast<int>(l.front.left()) - 1, static_cast<int>(l.front.right()) + 1);
         p.save();
         p.translate(f);
         p.setPen(Qt::NoPen);
@@ -275,9 +379,11 @@ void TChart::drawSeries(QPainter& p, const Layout& l) const {
         for (const std::vector<QPointF>& outline : chart::ribbon_outline(spans, sweep))
             p.drawPolygon(outline.data(), static_cast<int>(outline.size()));
         p.setPen(colour.darker(125));  // a hint of an edge: on noisy data the edges fill the band
-        p.drawPolyline(points.data(), static_cast<int>(points.size()));
-        p.translate(b - f);
-        p.drawPolyline(points.data(), static_cast<int>(points.size()));
+        for (const QPointF& edge : {QPointF(0, 0), b - f}) {
+            p.translate(edge);
+            for (const std::vector<QPointF>& piece : pieces)
+                p.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+        }
         p.restore();
     }
     p.restore();
@@ -289,17 +395,17 @@ void TChart::drawAxes(QPainter& p, const Layout& l) const {
     p.setPen(kAxisColour);
     p.drawLine(f.topLeft(), f.bottomLeft());
     p.drawLine(f.bottomLeft(), f.bottomRight());
-    for (double v : l.yTicks.values) {
-        const double y = std::round(l.yMap.to_pixel(v));
+    for (std::size_t i = 0; i < l.yTicks.values.size(); ++i) {
+        const double y = std::round(l.yMap.to_pixel(l.yTicks.values[i]));
         p.drawLine(QPointF(f.left() - kTick, y), QPointF(f.left(), y));
-        const QString text = chart::tick_label(v, l.yTicks);
+        const QString& text = l.yTicks.labels[i];
         const double x = f.left() - kTick - 2 - fm.horizontalAdvance(text);
         p.drawText(QPointF(x, y - fm.height() / 2 + fm.ascent()), text);
     }
-    for (double v : l.xTicks.values) {
-        const double x = std::round(l.xMap.to_pixel(v));
+    for (std::size_t i = 0; i < l.xTicks.values.size(); ++i) {
+        const double x = std::round(l.xMap.to_pixel(l.xTicks.values[i]));
         p.drawLine(QPointF(x, f.bottom()), QPointF(x, f.bottom() + kTick));
-        const QString text = chart::tick_label(v, l.xTicks);
+        const QString& text = l.xTicks.labels[i];
         p.drawText(QPointF(x - fm.horizontalAdvance(text) / 2, f.bottom() + kTick + 1 + fm.ascent()), text);
     }
 }
@@ -319,10 +425,56 @@ void TChart::drawLegend(QPainter& p, const Layout& l) const {
     for (int i = 0; i < l.legendRows; ++i) {
         const double top = l.legend.top() + 3 + i * lh;
         const double y = std::round(top + lh / 2);
-        p.setPen(QPen(to_qcolor(m_series[i]->SeriesColor()), 2));
+        const bool active = m_series[i]->Active();
+        p.setPen(active ? QPen(to_qcolor(m_series[i]->SeriesColor()), 2) : QPen(kGridColour, 1, Qt::DotLine));
         p.drawLine(QPointF(l.legend.left() + 5, y), QPointF(l.legend.left() + 5 + kSample, y));
-        p.setPen(kAxisColour);
+        p.setPen(active ? kAxisColour : kGridColour);
         p.drawText(QPointF(l.legend.left() + kSample + 9, top + fm.ascent()),
-                   fm.elidedText(legend_text(m_series[i], i), Qt::ElideRight, textWidth));
+                   fm.elidedText(seriesName(i), Qt::ElideRight, textWidth));
     }
+}
+
+void TChart::drawReadout(QPainter& p, const Layout& l, const Readout& r) const {
+    const QFontMetricsF fm(font());
+    const double lh = fm.height();
+    p.save();
+    // The line runs where the grid's would: down the front, and in 3-D along
+    // the floor and up the back wall.
+    p.setPen(QPen(kReadoutLine, 0));
+    const QPointF d = l.depth;
+    const bool inView = r.lineX >= l.front.left() - 0.5 && r.lineX <= l.front.right() + 0.5;
+    if (inView) p.drawLine(QPointF(r.lineX, l.front.top()), QPointF(r.lineX, l.front.bottom()));
+    if (inView && m_view3D) {
+        p.drawLine(QPointF(r.lineX, l.front.bottom()), QPointF(r.lineX, l.front.bottom()) + d);
+        p.drawLine(QPointF(r.lineX, l.front.top()) + d, QPointF(r.lineX, l.front.bottom()) + d);
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const ReadoutRow& row : r.rows) {
+        if (!row.marker) continue;
+        p.setPen(QPen(kAxisColour, 1));
+        p.setBrush(row.colour);
+        p.drawEllipse(*row.marker, 3, 3);
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    double textWidth = 0;
+    for (const ReadoutRow& row : r.rows) textWidth = std::max(textWidth, fm.horizontalAdvance(row.text));
+    const QSizeF box(std::ceil(textWidth + kSample / 2 + 14), std::ceil(r.rows.size() * lh + 6));
+    const QPointF at = chart::readout_position(*m_hover, box, QRectF(rect()));
+    const QRectF frame(at, box);
+    p.setPen(kAxisColour);
+    p.setBrush(QColor(255, 255, 225, 235));  // the pale yellow of a tooltip
+    p.drawRect(frame);
+    for (std::size_t i = 0; i < r.rows.size(); ++i) {
+        const ReadoutRow& row = r.rows[i];
+        const double top = frame.top() + 3 + i * lh;
+        if (row.colour.isValid()) {
+            const double y = std::round(top + lh / 2);
+            p.setPen(QPen(row.colour, 2));
+            p.drawLine(QPointF(frame.left() + 5, y), QPointF(frame.left() + 5 + kSample / 2, y));
+        }
+        p.setPen(kAxisColour);
+        p.drawText(QPointF(frame.left() + kSample / 2 + 9, top + fm.ascent()), row.text);
+    }
+    p.restore();
 }

@@ -1,14 +1,19 @@
 // The program's chart: line series of (x, y) points under a title, with
 // axes, a legend and an optional 3-D look, in the manner of the classic
-// desktop chart components the form was designed with.
+// desktop chart components the form was designed with. The user can look
+// closer: zoom with a rubber band, the wheel or the keys, pan, switch either
+// axis to a logarithmic scale, hide series, copy the picture, and read the
+// values under the mouse.
 #pragma once
 
 #include "chart_layout.h"
 #include "tcolor.h"
 #include "tstrings.h"
 
+#include <QImage>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 class TChart;
@@ -39,15 +44,23 @@ public:
     double YValue(int i) const;
     TColor SeriesColor() const { return m_colour; }
 
+    // A series the user has hidden stays in the legend, greyed, but is
+    // neither drawn nor read out nor counted in the axes' extent.
+    bool Active() const { return m_active; }
+    void SetActive(bool on);
+
 private:
     friend class TChart;
 
     TChart* m_chart = nullptr;  // the chart showing this series, if any
     QString m_title;
     TColor m_colour = 0x0000FF;  // until a chart assigns one from its palette
+    bool m_active = true;
     std::vector<double> m_x;
     std::vector<double> m_y;
     chart::DataRange m_range;  // kept up to date as points arrive
+    // x never decreased so far: points are then found by binary search.
+    bool m_sorted = true;
 };
 
 // The chart's title lines; any change schedules a repaint.
@@ -72,7 +85,9 @@ public:
 
     TStrings& TitleText() { return m_title; }
 
-    // Hides every series; they stay alive, owned by the chart, until it dies.
+    // Hides every series; they stay alive, owned by the chart, until it dies,
+    // but give back their points, which nothing can show again. The view
+    // returns to the full extent; the 3-D and logarithmic choices stay.
     void RemoveAllSeries();
     // Shows s after the others (no-op if already shown) and gives it the
     // next palette colour; moves it here if another chart was showing it.
@@ -83,6 +98,35 @@ public:
     bool View3D() const { return m_view3D; }
     void SetView3D(bool on);
 
+    // The epoch (x) and error (y) axes: linear, or logarithmic as
+    // log10(1 + x) and log10(y).
+    bool LogarithmicX() const { return m_logX; }
+    void SetLogarithmicX(bool on);
+    bool LogarithmicY() const { return m_logY; }
+    void SetLogarithmicY(bool on);
+
+    // Zooms to what a rubber band over these pixels selects; a band of no
+    // height (or width) leaves that axis as it is.
+    void ZoomRect(const QRectF& pixels);
+    // Back to the full view.
+    void UndoZoom();
+    bool Zoomed() const { return m_zoomX || m_zoomY; }
+
+    // Where everything is drawn for the current size, data and view.
+    const chart::Layout& PlotLayout() const;
+
+    // The read-out under the mouse as shown: the x, then a line per shown
+    // series with its title and its y there. Empty when there is none.
+    QStringList ReadoutLines() const;
+
+    // The chart as drawn, without the read-out, onto the clipboard.
+    void CopyToClipboardBitmap();
+
+    // Draws everything afresh on the next paint. The chart does this itself
+    // whenever its data or view change; a paint for the read-out alone
+    // reuses the last picture.
+    void Invalidate();
+
     QSize sizeHint() const override { return {400, 250}; }
     QSize minimumSizeHint() const override { return {160, 100}; }
 
@@ -91,9 +135,18 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     friend class TLineSeries;
@@ -101,9 +154,34 @@ private:
 
     using Layout = chart::Layout;
 
+    // What a press of the mouse has started.
+    enum class Gesture {
+        None,
+        Pressed,     // left button, not yet moved beyond a click's slack
+        ShiftPressed,
+        Band,        // drawing a rubber band
+        Pan,         // moving the view with the mouse
+        Swallowed,   // the second press of a double click, which is no click
+    };
+
+    // A line of the read-out, and where its series' point is.
+    struct ReadoutRow {
+        QString text;
+        QColor colour;  // invalid for the x line
+        std::optional<QPointF> marker;
+    };
+    struct Readout {
+        double lineX = 0;  // pixel column of the vertical line
+        std::vector<ReadoutRow> rows;
+    };
+
     void scheduleRepaint();
     void detach(TLineSeries* s);
+    void click();
+    QString seriesName(int i) const;  // its title, or a name that tells it apart
     Layout layout() const;  // for the current size, series, title and view
+    const QImage& scene() const;  // the chart drawn, without the read-out
+    void drawScene(QPainter& p, const Layout& l) const;
     void drawPanel(QPainter& p) const;
     void drawWalls(QPainter& p, const Layout& l) const;
     void drawGrid(QPainter& p, const Layout& l) const;
@@ -111,10 +189,31 @@ private:
     void drawAxes(QPainter& p, const Layout& l) const;
     void drawTitle(QPainter& p) const;
     void drawLegend(QPainter& p, const Layout& l) const;
+    void drawReadout(QPainter& p, const Layout& l, const Readout& r) const;
+
+    std::optional<Readout> readout() const;
+    bool overPlot(QPointF pos) const;
+    void setZoom(std::optional<chart::Span> x, std::optional<chart::Span> y);
+    void zoomBy(double factor, QPointF anchor);
+    void panBy(double dx, double dy);  // fractions of the shown spans
+    void openMenu(QPoint global);
 
     TChartTitle m_title{this};
     std::vector<TLineSeries*> m_series;  // shown, in the order added
     bool m_view3D = false;
+    bool m_logX = false, m_logY = false;
+    std::optional<chart::Span> m_zoomX, m_zoomY;  // in axis positions; none: the full view
     bool m_repaintPending = false;  // an update() is already on its way
-    bool m_pressed = false;         // a left press on the chart awaits its release
+
+    Gesture m_gesture = Gesture::None;
+    Qt::MouseButton m_button = Qt::NoButton;  // the one whose release ends the gesture
+    QPointF m_pressAt, m_dragTo;
+    chart::AxisMap m_panX, m_panY;  // the axes as they were when a pan began
+    std::optional<QPointF> m_hover;  // the mouse resting over the plot
+
+    // The last picture of the chart and the layout it was drawn with, both
+    // dropped whenever anything they show changes.
+    mutable QImage m_scene;
+    mutable bool m_sceneValid = false;
+    mutable std::optional<Layout> m_layout;
 };

@@ -1,0 +1,84 @@
+// The chart's view as the user steers it: which part of the data the axes
+// show (zoomed by a rubber band, the wheel or the keys, moved by panning),
+// the ticks of a zoomed or logarithmic axis, and where the read-out goes.
+// All of it in axis positions (see Scale), as pure functions.
+#pragma once
+
+#include "chart_math.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <functional>
+#include <optional>
+#include <utility>
+
+namespace chart {
+
+// An interval of axis positions.
+struct Span {
+    double lo = 0, hi = 1;
+    double width() const { return hi - lo; }
+    bool operator==(const Span&) const = default;
+};
+
+// The narrowest view, as a fraction of the full one: far below a single
+// epoch of a training run, far above the rounding of doubles.
+inline constexpr double kMinZoom = 1e-7;
+
+// The zoom to keep when the user asks for `wanted` on an axis whose full
+// view is `full`: none (back to the full view) once it covers the full view,
+// otherwise at least kMinZoom of it wide and moved inside it, so zooming
+// out and panning can never lose the data.
+std::optional<Span> settle(Span wanted, Span full);
+
+// `s` scaled by `factor` about the position `anchor`, which stays where it is
+// on screen (factor < 1 zooms in).
+Span zoom_about(Span s, double anchor, double factor);
+Span shift(Span s, double by);
+
+// The spans that a rubber band (in pixels, drawn either way round) selects
+// on the axes, after cutting it to the axes' pixel extent. y pixels grow
+// downwards, axis positions upwards.
+std::pair<Span, Span> band_to_spans(const QRectF& band, const AxisMap& x, const AxisMap& y);
+
+// A press and release no more than this many pixels apart, either way, is a
+// click, not a drag.
+inline constexpr double kClickSlop = 4;
+
+enum class Drag {
+    Click,     // hardly moved: the chart's click
+    ZoomIn,    // down and to the right: zoom to the band
+    ZoomOut,   // up and to the left: back to the full view
+    Nothing,   // the two other diagonals
+};
+Drag classify_drag(QPointF from, QPointF to);
+
+// A zoom kept across a change of scale: the same data values on the new
+// axis, or none when the new scale cannot show them.
+std::optional<Span> rescale(std::optional<Span> zoom, Scale from, Scale to);
+
+// The ticks for an axis that shows exactly lo..hi (a zoomed axis): every
+// multiple of a nice step inside, at most max_ticks of them.
+Ticks ticks_within(double lo, double hi, int max_ticks);
+
+// What an axis shows and how its data are placed.
+struct AxisSpec {
+    Scale scale;
+    Span span;          // in axis positions
+    bool full = true;   // the full view: a linear axis may widen to nice ends
+};
+
+// The tick set for an axis: the densest whose labels `fits` accepts, tried
+// from max_ticks down. A linear axis steps by 1, 2 or 5 times a power of ten.
+// A logarithmic one tries 1..9 per decade, then 1, 2, 5, then decades, then
+// every n-th decade, and falls back to a linear step between the data
+// values when the span holds fewer than two of those; epoch 0 gets a tick
+// of its own on the log10(1 + x) axis. When nothing fits, the sparsest set.
+Ticks choose_ticks(const AxisSpec& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits);
+
+// Where a read-out box of `box` size goes beside the cursor: below and to the
+// right, flipped to the other side where it would leave `bounds`, and never
+// outside them when it fits at all.
+QPointF readout_position(QPointF cursor, QSizeF box, const QRectF& bounds);
+
+}  // namespace chart
