@@ -63,8 +63,9 @@ TEST_F(Accessible, ChartIsNamedByItsTitleAndDescribesViewAndSeries) {
     EXPECT_EQ(description(chart), "3-D view; Random Number: 36 points; Series2: 1000 points");
     chart->RemoveAllSeries();
     extra->SetTitle("One");
-    extra->SetParentChart(chart);
-    EXPECT_EQ(description(chart), "3-D view; One: 1000 points");
+    extra->SetParentChart(chart);  // a removed series has given back its points
+    extra->AddXY(0, 1, "", clTeeColor);
+    EXPECT_EQ(description(chart), "3-D view; One: 1 point");
 }
 
 TEST_F(Accessible, TestTellsTheDigitItDrew) {
