@@ -7,31 +7,15 @@
 #include "application_environment.h"
 
 #include "backprop.h"
-#include "bit_map_editor.h"
-#include "unit1.h"
+#include "form_fixture.h"
 
 namespace {
 
 [[maybe_unused]] const bool environment = add_application_environment<TApplication>();
 
-// A fresh process, as far as the window is concerned: a new network, no
-// reports yet, and a form built the way the application builds it.
-class Window : public ::testing::Test {
+// The form as the application builds it, with helpers to read it back.
+class Window : public FormFixture {
 protected:
-    void SetUp() override {
-        the_network = network{};
-        report_index = 0;
-        previous_ = SetMessageFunction([this](const QString& text) { messages.push_back(text); });
-        static_cast<TApplication*>(qApp)->CreateForm(Form1);
-        Form1->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1));
-    }
-    void TearDown() override {
-        delete Form1;
-        Form1 = nullptr;
-        SetMessageFunction(previous_);
-    }
-
     static QStringList lines(TListBox* box) {
         QStringList l;
         for (int i = 0; i < box->Items().Count(); ++i) l << box->Items().Strings(i);
@@ -42,23 +26,11 @@ protected:
         for (int i = 0; i < input_bits; ++i) bits[i] = bit_label[i]->Color() == clBlack ? 1 : 0;
         return bits;
     }
-    static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
-    static void pick(int digit) {
-        // As a user does it: open the list and choose with the keyboard.
-        pattern_combo->setFocus();
-        pattern_combo->setCurrentIndex(digit);
-        emit pattern_combo->activated(digit);
-    }
     static QStringList outputs_as_text(const network& nw) {
         QStringList l;
         for (const neuron& n : nw.layers[2]) l << FloatToStr(n.output);
         return l;
     }
-
-    std::vector<QString> messages;
-
-private:
-    message_function previous_;
 };
 
 }  // namespace

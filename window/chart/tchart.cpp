@@ -147,22 +147,21 @@ void TChart::SetView3D(bool on) {
 }
 
 void TChart::SetLogarithmicX(bool on) {
-    if (on == m_logX) return;
-    // The zoom keeps its data values, within what the new axis shows.
-    m_zoomX = chart::rescale(m_zoomX, chart::x_scale(m_logX), chart::x_scale(on));
-    m_logX = on;
-    m_layout.reset();
-    if (m_zoomX) m_zoomX = chart::settle(*m_zoomX, PlotLayout().fullX);
-    Invalidate();
+    setLogarithmic(on, m_logX, m_zoomX, chart::x_scale, &chart::Layout::fullX);
 }
 
 void TChart::SetLogarithmicY(bool on) {
-    if (on == m_logY) return;
+    setLogarithmic(on, m_logY, m_zoomY, chart::y_scale, &chart::Layout::fullY);
+}
+
+void TChart::setLogarithmic(bool on, bool& log, std::optional<chart::Span>& zoom, chart::Scale (*scale)(bool),
+                            chart::Span chart::Layout::*full) {
+    if (on == log) return;
     // The zoom keeps its data values, within what the new axis shows.
-    m_zoomY = chart::rescale(m_zoomY, chart::y_scale(m_logY), chart::y_scale(on));
-    m_logY = on;
+    zoom = chart::rescale(zoom, scale(log), scale(on));
+    log = on;
     m_layout.reset();
-    if (m_zoomY) m_zoomY = chart::settle(*m_zoomY, PlotLayout().fullY);
+    if (zoom) zoom = chart::settle(*zoom, PlotLayout().*full);
     Invalidate();
 }
 

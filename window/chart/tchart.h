@@ -176,6 +176,9 @@ private:
     };
 
     void scheduleRepaint();
+    // Switches one axis between a linear and a logarithmic scale.
+    void setLogarithmic(bool on, bool& log, std::optional<chart::Span>& zoom, chart::Scale (*scale)(bool),
+                        chart::Span chart::Layout::*full);
     void detach(TLineSeries* s);
     void click();
     QString seriesName(int i) const;  // its title, or a name that tells it apart
