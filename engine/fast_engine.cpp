@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "rounding.h"
+
 using fast_kernel::max_row;
 using fast_kernel::padded;
 
@@ -70,22 +72,19 @@ constexpr std::int64_t quotient_margin = 4;
 // Lane j of running_sums, exactly as the plain step forms it.
 [[gnu::noinline]] real extended_sum(const real* w, int stride, const real* x, int n) {
     real s = 0.0f;
-    for (int k = 0; k < n; ++k) s = static_cast<real>(s + static_cast<extended>(w[k * stride]) * x[k]);
+    for (int k = 0; k < n; ++k) s = running_sum_step(s, w[k * stride], x[k]);
     return s;
 }
 
-// The sigmoid exactly as the plain step forms it, from e = exp(-gain * net).
-[[gnu::noinline]] real extended_sigmoid(double e) {
-    return static_cast<real>(1.0L / (1.0L + static_cast<extended>(e)));
-}
+// The sigmoid exactly as the plain step forms it, from e = exp(sigmoid_exponent(net)).
+[[gnu::noinline]] real extended_sigmoid(double e) { return sigmoid_of_exp(e); }
 
 // The input layer's nets for cells other than 0 and 1, as forward_pass forms them.
 // w: [input_bits][stride], net: [stride].
 [[gnu::noinline]] void extended_sums_of_cells(const real* w, int stride, const bit_map& cells, real* net) {
     for (int j = 0; j < layer_size[0]; ++j) {
         real s = 0.0f;
-        for (int k = 0; k < input_bits; ++k)
-            s = static_cast<real>(s + w[k * stride + j] * static_cast<extended>(cells[k]));
+        for (int k = 0; k < input_bits; ++k) s = running_sum_step(s, w[k * stride + j], cells[k]);
         net[j] = s;
     }
 }
@@ -349,7 +348,7 @@ inline bool quotient_near_halfway(double q) {
 inline int sigmoids(const real* net, int width, real* output) {
     int redone = 0;
     for (int j = 0; j < width; ++j) {
-        const double e = std::exp(-static_cast<double>(gain) * net[j]);
+        const double e = std::exp(sigmoid_exponent(net[j]));
         const double q = 1.0 / (1.0 + e);
         if (quotient_near_halfway(q)) [[unlikely]] {
             output[j] = extended_sigmoid(e);
@@ -429,11 +428,7 @@ inline real present_packed(packed_layers& layers, const network& nw,
     // outputs, so its extended arithmetic overlaps with what follows.
     const auto& target = nw.target[nw.pattern_index];
     real sum = 0.0f;
-    for (int j = 0; j < layer_size[2]; ++j) {
-        const double difference = static_cast<double>(static_cast<extended>(target[j]) - out.output[j]);
-        const real square = static_cast<real>(std::pow(difference, 2.0));
-        sum = static_cast<real>(static_cast<extended>(sum) + square);
-    }
+    for (int j = 0; j < layer_size[2]; ++j) sum = rounded_sum(sum, squared_error(target[j], out.output[j]));
 
     // compute_delta, and update_weight of each layer as soon as no delta is
     // still to be fed back through its old weights. The output error and

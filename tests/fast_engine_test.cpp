@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fast_engine.h"
+#include "rounding.h"
 #include "training.h"
 
 namespace {
@@ -25,13 +26,8 @@ std::uint32_t bits(real v) {
 // The plain step's running-sum step and sigmoid, as forward_pass forms them.
 // Kept from being specialised for constant arguments: GCC would then form
 // s + w * 1 as a float sum, which settles two NaNs differently.
-[[gnu::noipa]] real extended_step(real s, real w, real x) {
-    return static_cast<real>(s + static_cast<extended>(w) * x);
-}
-[[gnu::noipa]] real extended_sigmoid(real net) {
-    const double e = std::exp(static_cast<double>(-static_cast<extended>(gain) * net));
-    return static_cast<real>(1.0L / (1.0L + static_cast<extended>(e)));
-}
+[[gnu::noipa]] real extended_step(real s, real w, real x) { return running_sum_step(s, w, x); }
+[[gnu::noipa]] real extended_sigmoid(real net) { return sigmoid(net); }
 
 std::vector<instruction_set> supported_sets() {
     std::vector<instruction_set> sets;
