@@ -117,6 +117,9 @@ public:
 
     instruction_set isa() const { return isa_; }
 
+private:
+    friend struct fast_step;  // the step itself, one copy per instruction set (fast_kernels.h)
+
     // One layer. by_input[k * stride + j] is weight k of neuron j: lanes are
     // neurons, for the forward pass and the update. by_neuron[j * input_stride
     // + k] is the same weight with inputs as lanes, for feeding deltas back;
@@ -126,7 +129,6 @@ public:
         row_vector net, output, delta;  // [stride]
     };
 
-private:
     std::array<layer, layer_count> layers_;
     fallback_counts fallbacks_;
     instruction_set isa_;

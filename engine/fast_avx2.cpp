@@ -1,0 +1,80 @@
+// The fast step for CPUs with AVX2 and FMA: eight fused float sums at a time.
+#include <immintrin.h>
+
+#include "fast_kernels.h"
+
+namespace {
+
+using namespace fast_kernel;
+
+#define AVX2_FUNCTION [[gnu::target("avx2,fma")]] static
+
+struct avx2 {
+    static constexpr int sum_lanes = 8, float_lanes = 8;
+    using fvec = __m256;
+
+    // Fused float sums, d of every step after the first kept by its least and
+    // most. AVX2 has no exponent instruction: exponents come from the 8-bit
+    // field of the float, less its bias. For zero and subnormals that gives
+    // -127, which bounds them as the window needs: below 2^-126, lowest bit
+    // no lower than 2^-150. For infinities and NaN it gives 128, which bounds
+    // nothing, but a sum they enter ends up infinite or NaN and is redone.
+    struct sums {
+        __m256 s;
+        __m256i least, most;
+    };
+    struct term {
+        __m256 x;
+        __m256i exponent;
+    };
+
+    AVX2_FUNCTION __m256i field(__m256 v) {
+        return _mm256_srli_epi32(_mm256_slli_epi32(_mm256_castps_si256(v), 1), 24);
+    }
+    AVX2_FUNCTION sums start() {
+        return {_mm256_setzero_ps(), _mm256_set1_epi32(INT32_MAX), _mm256_set1_epi32(INT32_MIN)};
+    }
+    AVX2_FUNCTION term make_term(real x) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        return {_mm256_set1_ps(x), _mm256_set1_epi32(static_cast<int>((bits >> 23) & 0xFF) - 127)};
+    }
+    AVX2_FUNCTION void add_first(sums& a, const real* w, term x) {  // 0 + w * x is exact
+        a.s = _mm256_fmadd_ps(_mm256_loadu_ps(w), x.x, a.s);
+    }
+    AVX2_FUNCTION void add(sums& a, const real* w, term x) {
+        const __m256 wv = _mm256_loadu_ps(w);
+        const __m256i fs = field(a.s), fw = field(wv);
+        const __m256i d = _mm256_sub_epi32(_mm256_sub_epi32(fs, fw), x.exponent);  // the biases cancel
+        a.least = _mm256_min_epi32(a.least, d);
+        a.most = _mm256_max_epi32(a.most, d);
+        a.s = _mm256_fmadd_ps(wv, x.x, a.s);
+    }
+    AVX2_FUNCTION void store(real* sum, const sums& a) { _mm256_storeu_ps(sum, a.s); }
+    AVX2_FUNCTION int marked(const sums& a) {
+        const __m256i bad =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(exact_low), a.least),
+                                            _mm256_cmpgt_epi32(a.most, _mm256_set1_epi32(exact_high))),
+                            _mm256_cmpeq_epi32(field(a.s), _mm256_set1_epi32(0xFF)));  // not finite
+        return _mm256_movemask_ps(_mm256_castsi256_ps(bad));
+    }
+
+    AVX2_FUNCTION fvec load_floats(const real* p) { return _mm256_loadu_ps(p); }
+    AVX2_FUNCTION void store_floats(real* p, fvec v) { _mm256_storeu_ps(p, v); }
+    AVX2_FUNCTION fvec broadcast_float(real x) { return _mm256_set1_ps(x); }
+    AVX2_FUNCTION fvec add(fvec a, fvec b) { return _mm256_add_ps(a, b); }
+    AVX2_FUNCTION fvec multiply(fvec a, fvec b) { return _mm256_mul_ps(a, b); }
+};
+static_assert(instruction_set_adapter<avx2>);
+
+}  // namespace
+
+[[gnu::flatten, gnu::target("avx2,fma")]] real fast_step::present_avx2(fast_learner& learner, const network& nw) {
+    return present<avx2>(learner, nw);
+}
+
+[[gnu::flatten, gnu::target("avx2,fma")]] int fast_kernel::running_sums_avx2(const real* w, int stride,
+                                                                             const real* x, int n, int width,
+                                                                             real* sum) {
+    return running_sums<avx2>(w, stride, x, n, width, sum);
+}
