@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "fast_engine.h"
 #include "training.h"
 
 namespace {

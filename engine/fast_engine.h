@@ -36,7 +36,7 @@
 #include <new>
 #include <vector>
 
-#include "backprop.h"
+#include "training.h"
 
 // The copies of the step, by the widest vectors they use. The baseline runs
 // on any x86-64 CPU, the others only where the CPU has them.
@@ -133,3 +133,8 @@ private:
     fallback_counts fallbacks_;
     instruction_set isa_;
 };
+
+// The training run of training.h on a learner the caller packed from nw (to
+// read its counts afterwards). The learner writes its state back into nw when
+// the run ends, however it ends, so nw is left as the plain step would leave it.
+void train_network(network& nw, training_display& display, fast_learner& learner);
