@@ -42,6 +42,8 @@ instruction_set best_instruction_set() {
 
 [[gnu::noinline]] real fast_kernel::extended_sigmoid(double e) { return sigmoid_of_exp(e); }
 
+[[gnu::noinline]] real fast_kernel::plain_sigmoid(real net) { return sigmoid(net); }
+
 bool fast_kernel::sum_is_exact_in_extended(real s, real w, real x) {
     if (!std::isfinite(s) || !std::isfinite(w) || !std::isfinite(x)) return false;
     if (s == 0.0f || w == 0.0f || x == 0.0f) return true;  // one term alone: exact
@@ -61,6 +63,16 @@ bool fast_kernel::double_sum_needs_extended(double r) {
 
 bool fast_kernel::quotient_needs_extended(double q) { return quotient_near_halfway(q); }
 
+bool fast_kernel::quotient_needs_extended(instruction_set isa, double q) {
+    if (!cpu_supports(isa))
+        throw std::invalid_argument("quotient_needs_extended: the CPU lacks this instruction set");
+    switch (isa) {
+        case instruction_set::avx512: return quotient_marked_avx512(q);
+        case instruction_set::avx2: return quotient_marked_avx2(q);
+        default: return quotient_marked_sse2(q);
+    }
+}
+
 int fast_kernel::running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width,
                               real* sum) {
     if (width > max_row || stride != padded(width)) throw std::invalid_argument("running_sums: bad shape");
@@ -72,8 +84,23 @@ int fast_kernel::running_sums(instruction_set isa, const real* w, int stride, co
     }
 }
 
-int fast_kernel::sigmoids(const real* net, int width, real* output) {
-    return fast_kernel::sigmoids_one_by_one(net, width, output);
+int fast_kernel::sigmoids(instruction_set isa, const real* net, int width, real* output) {
+    if (!cpu_supports(isa)) throw std::invalid_argument("sigmoids: the CPU lacks this instruction set");
+    switch (isa) {
+        case instruction_set::avx512: return sigmoids_avx512(net, width, output);
+        case instruction_set::avx2: return sigmoids_avx2(net, width, output);
+        default: return sigmoids_sse2(net, width, output);
+    }
+}
+
+void fast_kernel::exponentials(instruction_set isa, const real* net, int n, double* e) {
+    if (!cpu_supports(isa)) throw std::invalid_argument("exponentials: the CPU lacks this instruction set");
+    switch (isa) {
+        case instruction_set::avx512: return exponentials_avx512(net, n, e);
+        case instruction_set::avx2: return exponentials_avx2(net, n, e);
+        default:
+            for (int j = 0; j < n; ++j) e[j] = std::exp(sigmoid_exponent(net[j]));
+    }
 }
 
 fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {

@@ -20,11 +20,17 @@
 //   sum only when the double lies exactly halfway between two floats, or is
 //   not a normal float; such sums go to the extended arithmetic. (Baseline.)
 //
-// - The sigmoid's quotient 1 / (1 + e) is formed in double, within about two
+// - The sigmoid's quotient 1 / (1 + e) is formed in double, within a few
 //   units in its last place of the extended one; a quotient that close to a
-//   point halfway between two floats is formed in extended instead.
+//   point halfway between two floats is formed as the plain step forms it.
 //
-// - exp and pow are the C library's, called with the same arguments.
+// - e = exp(-gain * net) is the C library's in the baseline. With AVX2 and
+//   AVX-512 the step forms it for a vector of neurons at once, within
+//   2.9 * 2^-53 of e^x (three units in its last place); the quotient's guard
+//   is wide enough for that, and a guarded neuron is redone with the
+//   library's exp.
+//
+// - pow is the C library's, called with the same arguments.
 //
 // The neurons of a layer are independent, so the lanes of a vector are
 // neurons (or, when deltas are fed back, the neurons below they are fed back
@@ -79,6 +85,9 @@ bool double_sum_needs_extended(double r);
 // the extended quotient rounds to.
 bool quotient_needs_extended(double q);
 
+// The same judgement as the sigmoids of isa make it, in their vector lanes.
+bool quotient_needs_extended(instruction_set isa, double q);
+
 // sum[j] for j < width: the running sum over k < n, in increasing k, of
 // w[k * stride + j] * x[k], rounded to float after every term as forward_pass
 // rounds it. w: [n][stride], stride = padded(width) <= max_row; x: [n];
@@ -87,8 +96,14 @@ bool quotient_needs_extended(double q);
 int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum);
 
 // output[j] = sigmoid(net[j]) for j < width, rounded as forward_pass rounds
-// it. Returns the number of quotients it formed in extended precision.
-int sigmoids(const real* net, int width, real* output);
+// it, as the step for isa forms it. Returns the number of sigmoids it formed
+// as the plain step does, in extended precision.
+int sigmoids(instruction_set isa, const real* net, int width, real* output);
+
+// e[j] = the exponential of sigmoid_exponent(net[j]) that the sigmoids of isa
+// start from, for |net[j]| <= 700: the C library's exp for the baseline,
+// the step's own (within 2.9 * 2^-53 of e^x) for AVX2 and AVX-512.
+void exponentials(instruction_set isa, const real* net, int n, double* e);
 
 }  // namespace fast_kernel
 

@@ -57,11 +57,21 @@ static_assert(instruction_set_adapter<sse2>);
 
 }  // namespace
 
-[[gnu::flatten]] real fast_step::present_sse2(fast_learner& learner, const network& nw) {
+// The entry points: everything they call is inlined into them and compiled
+// for this instruction set (see fast_kernels.h).
+#define SSE2_ENTRY [[gnu::flatten]]
+
+SSE2_ENTRY real fast_step::present_sse2(fast_learner& learner, const network& nw) {
     return present<sse2>(learner, nw);
 }
 
-[[gnu::flatten]] int fast_kernel::running_sums_sse2(const real* w, int stride, const real* x, int n, int width,
-                                                    real* sum) {
+SSE2_ENTRY int fast_kernel::running_sums_sse2(const real* w, int stride, const real* x, int n, int width,
+                                              real* sum) {
     return running_sums<sse2>(w, stride, x, n, width, sum);
 }
+
+SSE2_ENTRY int fast_kernel::sigmoids_sse2(const real* net, int width, real* output) {
+    return sigmoids<sse2>(net, width, output);
+}
+
+SSE2_ENTRY bool fast_kernel::quotient_marked_sse2(double q) { return quotient_marked<sse2>(q); }
