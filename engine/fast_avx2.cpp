@@ -124,6 +124,10 @@ AVX2_ENTRY real fast_step::present_avx2(fast_learner& learner, const network& nw
     return present<avx2>(learner, nw);
 }
 
+AVX2_ENTRY real fast_step::present_avx2_timed(fast_learner& learner, const network& nw) {
+    return present<avx2, true>(learner, nw);
+}
+
 AVX2_ENTRY int fast_kernel::running_sums_avx2(const real* w, int stride, const real* x, int n, int width,
                                               real* sum) {
     return running_sums<avx2>(w, stride, x, n, width, sum);

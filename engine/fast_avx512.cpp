@@ -126,6 +126,10 @@ AVX512_ENTRY real fast_step::present_avx512(fast_learner& learner, const network
     return present<avx512>(learner, nw);
 }
 
+AVX512_ENTRY real fast_step::present_avx512_timed(fast_learner& learner, const network& nw) {
+    return present<avx512, true>(learner, nw);
+}
+
 AVX512_ENTRY int fast_kernel::running_sums_avx512(const real* w, int stride, const real* x, int n, int width,
                                                   real* sum) {
     return running_sums<avx512>(w, stride, x, n, width, sum);

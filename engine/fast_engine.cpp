@@ -2,6 +2,8 @@
 // instruction set, the checks and fallbacks in plain arithmetic, and the
 // learner's packing. The step itself is in fast_kernels.h, compiled once per
 // instruction set in fast_sse2.cpp, fast_avx2.cpp and fast_avx512.cpp.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -131,11 +133,49 @@ fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {
 }
 
 real fast_learner::present(const network& nw) {
+    if (timing_) [[unlikely]] {
+        switch (isa_) {
+            case instruction_set::avx512: return fast_step::present_avx512_timed(*this, nw);
+            case instruction_set::avx2: return fast_step::present_avx2_timed(*this, nw);
+            default: return fast_step::present_sse2_timed(*this, nw);
+        }
+    }
     switch (isa_) {
         case instruction_set::avx512: return fast_step::present_avx512(*this, nw);
         case instruction_set::avx2: return fast_step::present_avx2(*this, nw);
         default: return fast_step::present_sse2(*this, nw);
     }
+}
+
+namespace {
+
+std::int64_t ticks() { return static_cast<std::int64_t>(__builtin_ia32_rdtsc()); }
+
+double seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+void fast_learner::time_phases(bool on) {
+    timing_ = on;
+    if (!on) return;
+    phase_ticks_ = {};
+    // What one read costs: the least of many gaps between two reads in a row.
+    read_cost_ = INT64_MAX;
+    for (int i = 0; i < 1000; ++i) {
+        const std::int64_t a = ticks(), b = ticks();
+        read_cost_ = std::min(read_cost_, b - a);
+    }
+    ticks_at_start_ = ticks();
+    seconds_at_start_ = seconds();
+}
+
+fast_learner::phase_times fast_learner::phases() const {
+    // The counter's rate, from the time since timing was turned on.
+    const double per_tick = (seconds() - seconds_at_start_) / static_cast<double>(ticks() - ticks_at_start_);
+    return {phase_ticks_[0] * per_tick, phase_ticks_[1] * per_tick, phase_ticks_[2] * per_tick,
+            phase_ticks_[3] * per_tick};
 }
 
 void fast_learner::write_back(network& nw) const noexcept {

@@ -132,6 +132,19 @@ public:
 
     instruction_set isa() const { return isa_; }
 
+    // Where the step's time goes, for the benchmark: seconds spent in each
+    // part of present() since timing was turned on. With timing on, the step
+    // reads the CPU's time-stamp counter between its parts and takes what a
+    // read costs off again; off (the default), it reads nothing.
+    struct phase_times {
+        double forward = 0;   // the nets of the forward pass
+        double sigmoids = 0;  // the outputs from the nets
+        double deltas = 0;    // the pattern's error, the output deltas and those fed back
+        double updates = 0;   // the weights
+    };
+    void time_phases(bool on);
+    phase_times phases() const;
+
 private:
     friend struct fast_step;  // the step itself, one copy per instruction set (fast_kernels.h)
 
@@ -147,6 +160,13 @@ private:
     std::array<layer, layer_count> layers_;
     fallback_counts fallbacks_;
     instruction_set isa_;
+
+    // Time-stamp ticks per part (forward, sigmoids, deltas, updates), and
+    // what the counter and the clock read when timing was turned on.
+    bool timing_ = false;
+    std::array<std::int64_t, 4> phase_ticks_{};
+    std::int64_t read_cost_ = 0, ticks_at_start_ = 0;
+    double seconds_at_start_ = 0;
 };
 
 // The training run of training.h on a learner the caller packed from nw (to

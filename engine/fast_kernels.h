@@ -405,9 +405,27 @@ inline void exponentials_of(const real* net, int n, double* e) {
 
 }  // namespace fast_kernel
 
+// Laps of the step's parts for fast_learner::time_phases: with timed, lap(p)
+// adds the ticks since the last lap, less what a read costs, to part p;
+// without, it does nothing and reads nothing.
+template <bool timed>
+struct phase_clock {
+    enum part { forward, sigmoids, deltas, updates };
+    std::array<std::int64_t, 4>& ticks;
+    std::int64_t read_cost;
+    std::int64_t last = timed ? static_cast<std::int64_t>(__builtin_ia32_rdtsc()) : 0;
+    void lap(part p) {
+        if constexpr (timed) {
+            const auto now = static_cast<std::int64_t>(__builtin_ia32_rdtsc());
+            ticks[p] += now - last - read_cost;
+            last = now;
+        }
+    }
+};
+
 // The step on a fast_learner's packed layers, for the instruction set S.
 // present<S> is fast_learner::present; each instruction set's file compiles
-// it into its flattened entry point below.
+// it into its flattened entry points below, timed and not.
 struct fast_step {
     using layer = fast_learner::layer;
     using packed_layers = std::array<layer, layer_count>;
@@ -416,18 +434,23 @@ struct fast_step {
     static real present_sse2(fast_learner& learner, const network& nw);
     static real present_avx2(fast_learner& learner, const network& nw);
     static real present_avx512(fast_learner& learner, const network& nw);
+    static real present_sse2_timed(fast_learner& learner, const network& nw);
+    static real present_avx2_timed(fast_learner& learner, const network& nw);
+    static real present_avx512_timed(fast_learner& learner, const network& nw);
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 
     // forward_pass of layer L > 0: nets and outputs from the outputs below.
-    template <fast_kernel::instruction_set_adapter S, int L>
-    static void forward_layer(packed_layers& layers, fallback_counts& fallbacks) {
+    template <fast_kernel::instruction_set_adapter S, int L, class Clock>
+    static void forward_layer(packed_layers& layers, fallback_counts& fallbacks, Clock& clock) {
         layer& here = layers[L];
         fallbacks.sums += fast_kernel::running_sums<S>(
             here.by_input.data(), fast_kernel::padded(layer_size[L]), layers[L - 1].output.data(), fan_in(L),
             layer_size[L], here.net.data());
+        clock.lap(Clock::forward);
         fallbacks.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
+        clock.lap(Clock::sigmoids);
     }
 
     // compute_delta of layer L below the output layer: the deltas of layer L + 1
@@ -461,10 +484,13 @@ struct fast_step {
     }
 
     // present_pattern on the packed layers. Returns the error and counts the
-    // sums and sigmoids it formed in extended precision into the learner.
-    template <fast_kernel::instruction_set_adapter S>
+    // sums and sigmoids it formed in extended precision into the learner;
+    // timed, it also adds up the ticks of its parts there.
+    template <fast_kernel::instruction_set_adapter S, bool timed = false>
     static real present(fast_learner& learner, const network& nw) {
         static_assert(layer_count == 3);
+        phase_clock<timed> clock{learner.phase_ticks_, learner.read_cost_};
+        using part = typename phase_clock<timed>::part;
         packed_layers& layers = learner.layers_;
         fallback_counts& fallbacks = learner.fallbacks_;
         layer& in = layers[0];
@@ -482,9 +508,11 @@ struct fast_step {
             fast_kernel::sums_of_bits<S>(in.by_input.data(), in_stride, x, in.net.data());
         else
             fast_kernel::extended_sums_of_cells(in.by_input.data(), in_stride, nw.input_bit, in.net.data());
+        clock.lap(part::forward);
         fallbacks.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
-        forward_layer<S, 1>(layers, fallbacks);
-        forward_layer<S, 2>(layers, fallbacks);
+        clock.lap(part::sigmoids);
+        forward_layer<S, 1>(layers, fallbacks, clock);
+        forward_layer<S, 2>(layers, fallbacks, clock);
 
         // pattern_error, formed as the plain step forms it. It needs only the
         // outputs, so its extended arithmetic overlaps with what follows.
@@ -499,13 +527,17 @@ struct fast_step {
         // so are x = input * gain, change = delta * x and weight + change.
         for (int j = 0; j < layer_size[2]; ++j) out.delta[j] = (target[j] - out.output[j]) * delta_factor;
         feed_back<S, 1>(layers, fallbacks);
+        clock.lap(part::deltas);
         update_layer<S, 2>(layers);
+        clock.lap(part::updates);
         feed_back<S, 0>(layers, fallbacks);
+        clock.lap(part::deltas);
         update_layer<S, 1>(layers);
         for (int k = 0; k < input_bits; ++k)
             x[k] = bits_only ? x[k] * gain  // 0 or 1 times gain: exact in float
                              : static_cast<real>(static_cast<extended>(nw.input_bit[k]) * gain);
         fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, in.delta.data(), x, input_bits);
+        clock.lap(part::updates);
         return static_cast<real>(0.5L * sum);
     }
 

@@ -65,6 +65,10 @@ SSE2_ENTRY real fast_step::present_sse2(fast_learner& learner, const network& nw
     return present<sse2>(learner, nw);
 }
 
+SSE2_ENTRY real fast_step::present_sse2_timed(fast_learner& learner, const network& nw) {
+    return present<sse2, true>(learner, nw);
+}
+
 SSE2_ENTRY int fast_kernel::running_sums_sse2(const real* w, int stride, const real* x, int n, int width,
                                               real* sum) {
     return running_sums<sse2>(w, stride, x, n, width, sum);

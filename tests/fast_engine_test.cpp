@@ -239,6 +239,28 @@ TEST(FastLearner, StartsReachingTheSigmoidsFlatEndsAgree) {
     EXPECT_TRUE(beyond_doubles);
 }
 
+TEST(FastLearner, TimedStepLearnsTheSameAndAccountsForItsParts) {
+    // The benchmark's timed copy of the step is another compilation of it:
+    // it must agree to the bit too, and put time into every part.
+    for (instruction_set isa : supported_sets()) {
+        network plain = started(4), fast = plain;
+        fast_learner learner(fast, isa);
+        learner.time_phases(true);
+        for (int e = 0; e < 20; ++e)
+            for (int d = 0; d < digit_count; ++d) {
+                plain.pattern_index = fast.pattern_index = d;
+                load_pattern(plain, d);
+                load_pattern(fast, d);
+                ASSERT_EQ(bits(present_pattern(plain)), bits(learner.present(fast))) << name(isa);
+            }
+        learner.write_back(fast);
+        EXPECT_TRUE(same_neurons(plain, fast)) << name(isa);
+        const fast_learner::phase_times spent = learner.phases();
+        for (double part : {spent.forward, spent.sigmoids, spent.deltas, spent.updates})
+            EXPECT_GT(part, 0.0) << name(isa);
+    }
+}
+
 TEST(FastLearner, RefusesANetworkWithoutNeurons) {
     network empty;
     EXPECT_THROW({ fast_learner learner(empty); }, std::invalid_argument);
