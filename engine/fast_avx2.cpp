@@ -129,8 +129,8 @@ AVX2_ENTRY real fast_step::present_avx2_timed(fast_learner& learner, const netwo
 }
 
 AVX2_ENTRY int fast_kernel::running_sums_avx2(const real* w, int stride, const real* x, int n, int width,
-                                              real* sum) {
-    return running_sums<avx2>(w, stride, x, n, width, sum);
+                                              real* sum, const real* alone) {
+    return running_sums<avx2>(w, stride, x, n, width, sum, alone);
 }
 
 AVX2_ENTRY int fast_kernel::sigmoids_avx2(const real* net, int width, real* output) {

@@ -131,8 +131,8 @@ AVX512_ENTRY real fast_step::present_avx512_timed(fast_learner& learner, const n
 }
 
 AVX512_ENTRY int fast_kernel::running_sums_avx512(const real* w, int stride, const real* x, int n, int width,
-                                                  real* sum) {
-    return running_sums<avx512>(w, stride, x, n, width, sum);
+                                                  real* sum, const real* alone) {
+    return running_sums<avx512>(w, stride, x, n, width, sum, alone);
 }
 
 AVX512_ENTRY int fast_kernel::sigmoids_avx512(const real* net, int width, real* output) {

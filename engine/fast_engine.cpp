@@ -9,6 +9,7 @@
 
 #include "fast_kernels.h"
 
+using fast_kernel::max_row;
 using fast_kernel::padded;
 
 bool cpu_supports(instruction_set isa) {
@@ -76,13 +77,14 @@ bool fast_kernel::quotient_needs_extended(instruction_set isa, double q) {
 }
 
 int fast_kernel::running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width,
-                              real* sum) {
-    if (width > max_row || stride != padded(width)) throw std::invalid_argument("running_sums: bad shape");
+                              real* sum, const real* alone) {
+    if (width > max_row || width < (alone ? 1 : 0) || stride != padded(alone ? width - 1 : width))
+        throw std::invalid_argument("running_sums: bad shape");
     if (!cpu_supports(isa)) throw std::invalid_argument("running_sums: the CPU lacks this instruction set");
     switch (isa) {
-        case instruction_set::avx512: return running_sums_avx512(w, stride, x, n, width, sum);
-        case instruction_set::avx2: return running_sums_avx2(w, stride, x, n, width, sum);
-        default: return running_sums_sse2(w, stride, x, n, width, sum);
+        case instruction_set::avx512: return running_sums_avx512(w, stride, x, n, width, sum, alone);
+        case instruction_set::avx2: return running_sums_avx2(w, stride, x, n, width, sum, alone);
+        default: return running_sums_sse2(w, stride, x, n, width, sum, alone);
     }
 }
 
@@ -110,20 +112,22 @@ fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {
     for (int L = 0; L < layer_count; ++L) {
         if (static_cast<int>(nw.layers[L].size()) != layer_size[L])
             throw std::invalid_argument("fast_learner: the network has not been through init_network");
-        const int stride = padded(layer_size[L]), input_stride = padded(fan_in(L));
+        const int stride = fast_step::neuron_stride(L), input_stride = fast_step::input_stride(L);
+        const int neurons = fast_kernel::stored_lanes(layer_size[L]),
+                  inputs = fast_kernel::stored_lanes(fan_in(L));
         layer& p = layers_[L];
-        p.by_input.assign(fan_in(L) * stride, 0.0f);
-        if (L > 0) p.by_neuron.assign(layer_size[L] * input_stride, 0.0f);
-        p.net.assign(stride, 0.0f);
-        p.output.assign(stride, 0.0f);
-        p.delta.assign(stride, 0.0f);
+        p.by_input.assign(fan_in(L) * stride + max_row, 0.0f);
+        if (L > 0) p.by_neuron.assign(layer_size[L] * input_stride + max_row, 0.0f);
+        p.net.assign(padded(layer_size[L]), 0.0f);
+        p.output.assign(padded(layer_size[L]), 0.0f);
+        p.delta.assign(padded(layer_size[L]), 0.0f);
         for (int j = 0; j < layer_size[L]; ++j) {
             const neuron& n = nw.layers[L][j];
             if (static_cast<int>(n.weight.size()) != fan_in(L))
                 throw std::invalid_argument("fast_learner: a neuron has the wrong number of weights");
             for (int k = 0; k < fan_in(L); ++k) {
-                p.by_input[k * stride + j] = n.weight[k];
-                if (L > 0) p.by_neuron[j * input_stride + k] = n.weight[k];
+                if (j < neurons) p.by_input[k * stride + j] = n.weight[k];
+                if (L > 0 && k < inputs) p.by_neuron[j * input_stride + k] = n.weight[k];
             }
             p.net[j] = n.net;
             p.output[j] = n.output;
@@ -181,10 +185,13 @@ fast_learner::phase_times fast_learner::phases() const {
 void fast_learner::write_back(network& nw) const noexcept {
     for (int L = 0; L < layer_count; ++L) {
         const layer& p = layers_[L];
-        const int stride = padded(layer_size[L]);
+        const int stride = fast_step::neuron_stride(L), input_stride = fast_step::input_stride(L);
         for (int j = 0; j < layer_size[L]; ++j) {
             neuron& n = nw.layers[L][j];
-            for (int k = 0; k < fan_in(L); ++k) n.weight[k] = p.by_input[k * stride + j];
+            for (int k = 0; k < fan_in(L); ++k)
+                n.weight[k] = j < fast_kernel::stored_lanes(layer_size[L])
+                                  ? p.by_input[k * stride + j]
+                                  : p.by_neuron[j * input_stride + k];
             n.net = p.net[j];
             n.output = p.output[j];
             n.delta = p.delta[j];

@@ -58,6 +58,13 @@ namespace fast_kernel {
 constexpr int padded(int n) { return (n + 15) / 16 * 16; }
 inline constexpr int max_row = padded(input_bits);  // no layer or fan-in is wider
 
+// A row of n lanes whose last vector would hold one lane alone (17 = 16 + 1,
+// the hidden layer, in every instruction set's vectors) leaves that lane out:
+// its weights lie in one row of the other layout, and the running sums read
+// them from there. So they are stored and updated once, not once per row.
+constexpr bool last_alone(int n) { return n > 1 && n % 16 == 1; }
+constexpr int stored_lanes(int n) { return last_alone(n) ? n - 1 : n; }
+
 // Keeps packed rows on 64-byte boundaries, where whole vectors load fastest.
 template <class T>
 struct row_allocator {
@@ -91,9 +98,12 @@ bool quotient_needs_extended(instruction_set isa, double q);
 // sum[j] for j < width: the running sum over k < n, in increasing k, of
 // w[k * stride + j] * x[k], rounded to float after every term as forward_pass
 // rounds it. w: [n][stride], stride = padded(width) <= max_row; x: [n];
-// sum: [stride] (the lanes from width on get scratch values).
+// sum: [stride] (the lanes from width on get scratch values). With alone,
+// the last lane's terms are alone[k] instead, and w holds the others:
+// stride = padded(width - 1); alone: [n + max_row - 1] readable.
 // Returns the number of sums it redid in extended precision.
-int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum);
+int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum,
+                 const real* alone = nullptr);
 
 // output[j] = sigmoid(net[j]) for j < width, rounded as forward_pass rounds
 // it, as the step for isa forms it. Returns the number of sigmoids it formed
@@ -152,6 +162,10 @@ private:
     // neurons, for the forward pass and the update. by_neuron[j * input_stride
     // + k] is the same weight with inputs as lanes, for feeding deltas back;
     // the input layer has nothing below it to feed back to and keeps none.
+    // by_input holds the neurons j < stored_lanes(layer_size[L]), by_neuron
+    // the inputs k < stored_lanes(fan_in(L)); the hidden layer's last neuron
+    // is in its by_neuron only, the output layer's last input in its by_input
+    // only. Both end with max_row floats of slack for a vector read of a row.
     struct layer {
         row_vector by_input, by_neuron;
         row_vector net, output, delta;  // [stride]

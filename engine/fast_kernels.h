@@ -224,27 +224,41 @@ concept double_vector_lanes = requires(typename S::dvec v, const real* p, real* 
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 // sum[j] = float running sum of w[k][j] * x[k]; see fast_kernel::running_sums.
-// w: [n][stride], x: [n], sum: [stride].
+// w: [n][stride], x: [n], sum: [stride]; with alone, lane width - 1 from alone[k].
 template <instruction_set_adapter S>
-inline int running_sums(const real* w, int stride, const real* x, int n, int width, real* sum) {
-    const int vectors = (width + S::sum_lanes - 1) / S::sum_lanes;
+inline int running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
+                        const real* alone = nullptr) {
+    const int in_rows = alone ? width - 1 : width;
+    const int vectors = (in_rows + S::sum_lanes - 1) / S::sum_lanes;
     typename S::sums acc[max_row / S::sum_lanes];
+    typename S::sums lone = S::start();  // lane 0: the lane alone
     for (int v = 0; v < vectors; ++v) acc[v] = S::start();
     if (n > 0) {
         const auto term = S::make_term(x[0]);
         for (int v = 0; v < vectors; ++v) S::add_first(acc[v], w + v * S::sum_lanes, term);
+        if (alone) S::add_first(lone, alone, term);
     }
     for (int k = 1; k < n; ++k) {
         const auto term = S::make_term(x[k]);
         for (int v = 0; v < vectors; ++v) S::add(acc[v], w + k * stride + v * S::sum_lanes, term);
+        if (alone) S::add(lone, alone + k, term);
     }
     int redone = 0;
     for (int v = 0; v < vectors; ++v) {
         S::store(sum + v * S::sum_lanes, acc[v]);
         for (int marked = S::marked(acc[v]); marked != 0; marked &= marked - 1) {
             const int j = v * S::sum_lanes + __builtin_ctz(marked);
-            if (j >= width) break;
+            if (j >= in_rows) break;
             sum[j] = extended_sum(w + j, stride, x, n);
+            ++redone;
+        }
+    }
+    if (alone) {
+        alignas(64) real lanes[S::sum_lanes];
+        S::store(lanes, lone);
+        sum[width - 1] = lanes[0];
+        if (S::marked(lone) & 1) {
+            sum[width - 1] = extended_sum(alone, 1, x, n);
             ++redone;
         }
     }
@@ -431,6 +445,33 @@ struct fast_step {
     using packed_layers = std::array<layer, layer_count>;
     using fallback_counts = fast_learner::fallback_counts;
 
+    // The strides of layer L's two layouts, and where the lane left out of
+    // one of them is found in the other (see fast_learner::layer).
+    static constexpr int neuron_stride(int L) {
+        return fast_kernel::padded(fast_kernel::stored_lanes(layer_size[L]));
+    }
+    static constexpr int input_stride(int L) {
+        return fast_kernel::padded(fast_kernel::stored_lanes(fan_in(L)));
+    }
+    static const real* lone_neuron(const layer& here, int L) {  // its weights, one per input
+        return fast_kernel::last_alone(layer_size[L])
+                   ? here.by_neuron.data() + (layer_size[L] - 1) * input_stride(L)
+                   : nullptr;
+    }
+    static const real* lone_input(const layer& here, int L) {  // its weights, one per neuron
+        return fast_kernel::last_alone(fan_in(L)) ? here.by_input.data() + (fan_in(L) - 1) * neuron_stride(L)
+                                                  : nullptr;
+    }
+    static_assert(!fast_kernel::last_alone(layer_size[0]), "the input layer has no other layout");
+    static_assert(
+        [] {
+            for (int L = 0; L < layer_count; ++L)
+                if (fast_kernel::last_alone(layer_size[L]) && fast_kernel::last_alone(fan_in(L)))
+                    return false;
+            return true;
+        }(),
+        "a weight of a lone neuron from a lone input would be in neither layout");
+
     static real present_sse2(fast_learner& learner, const network& nw);
     static real present_avx2(fast_learner& learner, const network& nw);
     static real present_avx512(fast_learner& learner, const network& nw);
@@ -445,9 +486,9 @@ struct fast_step {
     template <fast_kernel::instruction_set_adapter S, int L, class Clock>
     static void forward_layer(packed_layers& layers, fallback_counts& fallbacks, Clock& clock) {
         layer& here = layers[L];
-        fallbacks.sums += fast_kernel::running_sums<S>(
-            here.by_input.data(), fast_kernel::padded(layer_size[L]), layers[L - 1].output.data(), fan_in(L),
-            layer_size[L], here.net.data());
+        fallbacks.sums +=
+            fast_kernel::running_sums<S>(here.by_input.data(), neuron_stride(L), layers[L - 1].output.data(),
+                                         fan_in(L), layer_size[L], here.net.data(), lone_neuron(here, L));
         clock.lap(Clock::forward);
         fallbacks.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
         clock.lap(Clock::sigmoids);
@@ -460,8 +501,8 @@ struct fast_step {
         const layer& above = layers[L + 1];
         real* delta = layers[L].delta.data();
         fallbacks.sums +=
-            fast_kernel::running_sums<S>(above.by_neuron.data(), fast_kernel::padded(fan_in(L + 1)),
-                                         above.delta.data(), layer_size[L + 1], layer_size[L], delta);
+            fast_kernel::running_sums<S>(above.by_neuron.data(), input_stride(L + 1), above.delta.data(),
+                                         layer_size[L + 1], layer_size[L], delta, lone_input(above, L + 1));
         for (int j = 0; j < layer_size[L]; ++j) delta[j] = delta[j] * delta_factor;
         // The padding lanes hold no neuron. With their deltas 0 their weights stay
         // 0 instead of drifting towards subnormals or infinities, which some
@@ -469,7 +510,7 @@ struct fast_step {
         for (int j = layer_size[L]; j < fast_kernel::padded(layer_size[L]); ++j) delta[j] = 0.0f;
     }
 
-    // update_weight of layer L > 0, both copies of its weights.
+    // update_weight of layer L > 0, both layouts of its weights.
     template <fast_kernel::instruction_set_adapter S, int L>
     static void update_layer(packed_layers& layers) {
         layer& here = layers[L];
@@ -477,10 +518,10 @@ struct fast_step {
         for (int k = 0; k < fast_kernel::padded(fan_in(L)); k += S::float_lanes)
             S::store_floats(x + k, S::multiply(S::load_floats(layers[L - 1].output.data() + k),
                                                S::broadcast_float(gain)));
-        fast_kernel::update_by_input<S>(here.by_input.data(), fast_kernel::padded(layer_size[L]),
-                                        here.delta.data(), x, fan_in(L));
-        fast_kernel::update_by_neuron<S>(here.by_neuron.data(), fast_kernel::padded(fan_in(L)),
-                                         here.delta.data(), layer_size[L], x);
+        fast_kernel::update_by_input<S>(here.by_input.data(), neuron_stride(L), here.delta.data(), x,
+                                        fan_in(L));
+        fast_kernel::update_by_neuron<S>(here.by_neuron.data(), input_stride(L), here.delta.data(),
+                                         layer_size[L], x);
     }
 
     // present_pattern on the packed layers. Returns the error and counts the
@@ -495,7 +536,7 @@ struct fast_step {
         fallback_counts& fallbacks = learner.fallbacks_;
         layer& in = layers[0];
         layer& out = layers[2];
-        constexpr int in_stride = fast_kernel::padded(layer_size[0]);
+        constexpr int in_stride = neuron_stride(0);
 
         // forward_pass. The input layer sees the cells.
         alignas(64) real x[fast_kernel::max_row] = {};
@@ -547,9 +588,12 @@ struct fast_step {
 // The kernels of each instruction set that the tests call, compiled for it:
 // see fast_kernel::running_sums, sigmoids and exponentials.
 namespace fast_kernel {
-int running_sums_sse2(const real* w, int stride, const real* x, int n, int width, real* sum);
-int running_sums_avx2(const real* w, int stride, const real* x, int n, int width, real* sum);
-int running_sums_avx512(const real* w, int stride, const real* x, int n, int width, real* sum);
+int running_sums_sse2(const real* w, int stride, const real* x, int n, int width, real* sum,
+                      const real* alone);
+int running_sums_avx2(const real* w, int stride, const real* x, int n, int width, real* sum,
+                      const real* alone);
+int running_sums_avx512(const real* w, int stride, const real* x, int n, int width, real* sum,
+                        const real* alone);
 int sigmoids_sse2(const real* net, int width, real* output);
 int sigmoids_avx2(const real* net, int width, real* output);
 int sigmoids_avx512(const real* net, int width, real* output);

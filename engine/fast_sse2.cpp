@@ -70,8 +70,8 @@ SSE2_ENTRY real fast_step::present_sse2_timed(fast_learner& learner, const netwo
 }
 
 SSE2_ENTRY int fast_kernel::running_sums_sse2(const real* w, int stride, const real* x, int n, int width,
-                                              real* sum) {
-    return running_sums<sse2>(w, stride, x, n, width, sum);
+                                              real* sum, const real* alone) {
+    return running_sums<sse2>(w, stride, x, n, width, sum, alone);
 }
 
 SSE2_ENTRY int fast_kernel::sigmoids_sse2(const real* net, int width, real* output) {

@@ -431,19 +431,29 @@ TEST(ExactnessChecks, RunningSumsAgreeOverEveryRangeOfValues) {
         }
         return std::ldexp(std::uniform_real_distribution<float>(-2, 2)(random), exponent(random));
     };
-    for (int trial = 0; trial < 3000; ++trial) {
-        const int width = width_of(random), stride = fast_kernel::padded(width), n = count(random);
-        std::vector<real> w(n * stride), x(n);
+    // Every other trial takes its last lane from a row of its own, as the
+    // hidden layer's last neuron is taken.
+    for (int trial = 0; trial < 6000; ++trial) {
+        const bool alone = trial % 2 == 1;
+        const int width = width_of(random), n = count(random);
+        const int stride = fast_kernel::padded(alone ? width - 1 : width);
+        std::vector<real> w(n * stride), x(n), lone(n + fast_kernel::max_row - 1);
         for (real& v : w) v = value();
         for (real& v : x) v = value();
-        if (n > 1 && trial % 3 == 0) w[stride] = -w[0] * x[0] / x[1];  // cancels the first term, about
+        for (real& v : lone) v = value();
+        if (n > 1 && trial % 3 == 0 && stride > 0)
+            w[stride] = -w[0] * x[0] / x[1];  // cancels the first term, about
+        if (n > 1 && trial % 3 == 0) lone[1] = -lone[0] * x[0] / x[1];
+        auto weight = [&](int k, int j) { return alone && j == width - 1 ? lone[k] : w[k * stride + j]; };
         for (instruction_set isa : supported_sets()) {
-            std::vector<real> sum(stride);
-            fast_kernel::running_sums(isa, w.data(), stride, x.data(), n, width, sum.data());
+            std::vector<real> sum(fast_kernel::padded(width));
+            fast_kernel::running_sums(isa, w.data(), stride, x.data(), n, width, sum.data(),
+                                      alone ? lone.data() : nullptr);
             for (int j = 0; j < width; ++j) {
                 real expected = 0.0f;
-                for (int k = 0; k < n; ++k) expected = extended_step(expected, w[k * stride + j], x[k]);
-                ASSERT_EQ(bits(sum[j]), bits(expected)) << name(isa) << " trial " << trial << " lane " << j;
+                for (int k = 0; k < n; ++k) expected = extended_step(expected, weight(k, j), x[k]);
+                ASSERT_EQ(bits(sum[j]), bits(expected))
+                    << name(isa) << " trial " << trial << " lane " << j << (alone ? " (alone)" : "");
             }
         }
     }
