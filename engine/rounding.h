@@ -23,9 +23,11 @@ inline real rounded_product(real a, extended b) { return static_cast<real>(a * b
 // extended so that an input cell of any int value enters exactly.
 inline real running_sum_step(real s, real w, extended x) { return rounded_sum(s, w * x); }
 
-// The argument of the sigmoid's exp: -gain * net, formed in extended and
-// passed as a double (exact: two floats multiply exactly in double too).
-inline double sigmoid_exponent(real net) { return static_cast<double>(-static_cast<extended>(gain) * net); }
+// The argument of the sigmoid's exp: -gain * net as a double. Formed in
+// extended and converted, it is the very same number: two floats multiply
+// exactly in double as in extended. Formed in double, it needs no x87
+// round trip on the way to exp.
+inline double sigmoid_exponent(real net) { return -static_cast<double>(gain) * static_cast<double>(net); }
 
 // The sigmoid from its exponential e = exp(sigmoid_exponent(net)): 1 / (1 + e)
 // in extended, rounded to float. e = inf gives 0, e = 0 gives 1.
