@@ -1,7 +1,7 @@
 // The fast step for CPUs with AVX2 and FMA: eight fused float sums at a time.
 #include <immintrin.h>
 
-#include "fast_kernels.h"
+#include "fast_step.h"
 
 namespace {
 

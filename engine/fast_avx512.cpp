@@ -1,7 +1,7 @@
 // The fast step for CPUs with AVX-512: sixteen fused float sums at a time.
 #include <immintrin.h>
 
-#include "fast_kernels.h"
+#include "fast_step.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
 // What the fast step shares across instruction sets: the choice of
 // instruction set, the checks and fallbacks in plain arithmetic, and the
-// learner's packing. The step itself is in fast_kernels.h, compiled once per
-// instruction set in fast_sse2.cpp, fast_avx2.cpp and fast_avx512.cpp.
+// learner's packing. The step itself is in fast_step.h, over the kernels of
+// fast_kernels.h, compiled once per instruction set in fast_sse2.cpp,
+// fast_avx2.cpp and fast_avx512.cpp.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
 
-#include "fast_kernels.h"
+#include "fast_step.h"
 
 using fast_kernel::max_row;
 using fast_kernel::padded;

@@ -156,7 +156,7 @@ public:
     phase_times phases() const;
 
 private:
-    friend struct fast_step;  // the step itself, one copy per instruction set (fast_kernels.h)
+    friend struct fast_step;  // the step itself, one copy per instruction set (fast_step.h)
 
     // One layer. by_input[k * stride + j] is weight k of neuron j: lanes are
     // neurons, for the forward pass and the update. by_neuron[j * input_stride

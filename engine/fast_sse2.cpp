@@ -1,7 +1,7 @@
 // The fast step for any x86-64 CPU: SSE2, two double sums or four floats at a time.
 #include <immintrin.h>
 
-#include "fast_kernels.h"
+#include "fast_step.h"
 
 namespace {
 
