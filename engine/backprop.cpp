@@ -1,6 +1,6 @@
 #include "backprop.h"
 
-#include <cmath>
+#include "rounding.h"
 
 namespace {
 
@@ -17,12 +17,9 @@ void forward_pass(network& nw) {
         for (int j = 0; j < layer_size[L]; ++j) {
             neuron& n = nw.layers[L][j];
             real s = 0.0f;
-            for (int k = 0; k < fan_in(L); ++k)
-                s = static_cast<real>(s + n.weight[k] * input_of(nw, L, k));
+            for (int k = 0; k < fan_in(L); ++k) s = running_sum_step(s, n.weight[k], input_of(nw, L, k));
             n.net = s;
-            const double exponent = static_cast<double>(-static_cast<extended>(gain) * s);
-            const extended e = std::exp(exponent);
-            n.output = static_cast<real>(1.0L / (1.0L + e));
+            n.output = sigmoid(s);
         }
     }
 }
@@ -32,16 +29,14 @@ void compute_delta(network& nw) {
         for (int j = 0; j < layer_size[L]; ++j) {
             real error = 0.0f;
             if (L == layer_count - 1) {
-                error = static_cast<real>(static_cast<extended>(nw.target[nw.pattern_index][j]) -
-                                          nw.layers[L][j].output);
+                error = rounded_difference(nw.target[nw.pattern_index][j], nw.layers[L][j].output);
             } else {
                 for (int k = 0; k < layer_size[L + 1]; ++k) {
                     const neuron& next = nw.layers[L + 1][k];
-                    error = static_cast<real>(error +
-                                              static_cast<extended>(next.delta) * next.weight[j]);
+                    error = running_sum_step(error, next.delta, next.weight[j]);
                 }
             }
-            nw.layers[L][j].delta = static_cast<real>(static_cast<extended>(error) * delta_factor);
+            nw.layers[L][j].delta = rounded_product(error, delta_factor);
         }
     }
 }
@@ -52,8 +47,8 @@ void update_weight(network& nw) {
             neuron& n = nw.layers[L][j];
             for (int k = 0; k < fan_in(L); ++k) {
                 const real x = static_cast<real>(input_of(nw, L, k) * gain);
-                const real change = static_cast<real>(static_cast<extended>(n.delta) * x);
-                n.weight[k] = static_cast<real>(static_cast<extended>(n.weight[k]) + change);
+                const real change = rounded_product(n.delta, x);
+                n.weight[k] = rounded_sum(n.weight[k], change);
             }
         }
     }
@@ -61,12 +56,8 @@ void update_weight(network& nw) {
 
 extended pattern_error(const network& nw) {
     real sum = 0.0f;
-    for (int j = 0; j < layer_size[2]; ++j) {
-        const double difference = static_cast<double>(
-            static_cast<extended>(nw.target[nw.pattern_index][j]) - nw.layers[2][j].output);
-        const real square = static_cast<real>(std::pow(difference, 2.0));
-        sum = static_cast<real>(static_cast<extended>(sum) + square);
-    }
+    for (int j = 0; j < layer_size[2]; ++j)
+        sum = rounded_sum(sum, squared_error(nw.target[nw.pattern_index][j], nw.layers[2][j].output));
     return 0.5L * sum;
 }
 

@@ -20,11 +20,17 @@
 //   sum only when the double lies exactly halfway between two floats, or is
 //   not a normal float; such sums go to the extended arithmetic. (Baseline.)
 //
-// - The sigmoid's quotient 1 / (1 + e) is formed in double, within about two
+// - The sigmoid's quotient 1 / (1 + e) is formed in double, within a few
 //   units in its last place of the extended one; a quotient that close to a
-//   point halfway between two floats is formed in extended instead.
+//   point halfway between two floats is formed as the plain step forms it.
 //
-// - exp and pow are the C library's, called with the same arguments.
+// - e = exp(-gain * net) is the C library's in the baseline. With AVX2 and
+//   AVX-512 the step forms it for a vector of neurons at once, within
+//   2.9 * 2^-53 of e^x (three units in its last place); the quotient's guard
+//   is wide enough for that, and a guarded neuron is redone with the
+//   library's exp.
+//
+// - pow is the C library's, called with the same arguments.
 //
 // The neurons of a layer are independent, so the lanes of a vector are
 // neurons (or, when deltas are fed back, the neurons below they are fed back
@@ -36,7 +42,7 @@
 #include <new>
 #include <vector>
 
-#include "backprop.h"
+#include "training.h"
 
 // The copies of the step, by the widest vectors they use. The baseline runs
 // on any x86-64 CPU, the others only where the CPU has them.
@@ -51,6 +57,13 @@ namespace fast_kernel {
 // copy of the step handles at once.
 constexpr int padded(int n) { return (n + 15) / 16 * 16; }
 inline constexpr int max_row = padded(input_bits);  // no layer or fan-in is wider
+
+// A row of n lanes whose last vector would hold one lane alone (17 = 16 + 1,
+// the hidden layer, in every instruction set's vectors) leaves that lane out:
+// its weights lie in one row of the other layout, and the running sums read
+// them from there. So they are stored and updated once, not once per row.
+constexpr bool last_alone(int n) { return n > 1 && n % 16 == 1; }
+constexpr int stored_lanes(int n) { return last_alone(n) ? n - 1 : n; }
 
 // Keeps packed rows on 64-byte boundaries, where whole vectors load fastest.
 template <class T>
@@ -79,16 +92,28 @@ bool double_sum_needs_extended(double r);
 // the extended quotient rounds to.
 bool quotient_needs_extended(double q);
 
+// The same judgement as the sigmoids of isa make it, in their vector lanes.
+bool quotient_needs_extended(instruction_set isa, double q);
+
 // sum[j] for j < width: the running sum over k < n, in increasing k, of
 // w[k * stride + j] * x[k], rounded to float after every term as forward_pass
 // rounds it. w: [n][stride], stride = padded(width) <= max_row; x: [n];
-// sum: [stride] (the lanes from width on get scratch values).
+// sum: [stride] (the lanes from width on get scratch values). With alone,
+// the last lane's terms are alone[k] instead, and w holds the others:
+// stride = padded(width - 1); alone: [n + max_row - 1] readable.
 // Returns the number of sums it redid in extended precision.
-int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum);
+int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum,
+                 const real* alone = nullptr);
 
 // output[j] = sigmoid(net[j]) for j < width, rounded as forward_pass rounds
-// it. Returns the number of quotients it formed in extended precision.
-int sigmoids(const real* net, int width, real* output);
+// it, as the step for isa forms it. Returns the number of sigmoids it formed
+// as the plain step does, in extended precision.
+int sigmoids(instruction_set isa, const real* net, int width, real* output);
+
+// e[j] = the exponential of sigmoid_exponent(net[j]) that the sigmoids of isa
+// start from, for |net[j]| <= 700: the C library's exp for the baseline,
+// the step's own (within 2.9 * 2^-53 of e^x) for AVX2 and AVX-512.
+void exponentials(instruction_set isa, const real* net, int n, double* e);
 
 }  // namespace fast_kernel
 
@@ -117,17 +142,48 @@ public:
 
     instruction_set isa() const { return isa_; }
 
+    // Where the step's time goes, for the benchmark: seconds spent in each
+    // part of present() since timing was turned on. With timing on, the step
+    // reads the CPU's time-stamp counter between its parts and takes what a
+    // read costs off again; off (the default), it reads nothing.
+    struct phase_times {
+        double forward = 0;   // the nets of the forward pass
+        double sigmoids = 0;  // the outputs from the nets
+        double deltas = 0;    // the pattern's error, the output deltas and those fed back
+        double updates = 0;   // the weights
+    };
+    void time_phases(bool on);
+    phase_times phases() const;
+
+private:
+    friend struct fast_step;  // the step itself, one copy per instruction set (fast_step.h)
+
     // One layer. by_input[k * stride + j] is weight k of neuron j: lanes are
     // neurons, for the forward pass and the update. by_neuron[j * input_stride
     // + k] is the same weight with inputs as lanes, for feeding deltas back;
     // the input layer has nothing below it to feed back to and keeps none.
+    // by_input holds the neurons j < stored_lanes(layer_size[L]), by_neuron
+    // the inputs k < stored_lanes(fan_in(L)); the hidden layer's last neuron
+    // is in its by_neuron only, the output layer's last input in its by_input
+    // only. Both end with max_row floats of slack for a vector read of a row.
     struct layer {
         row_vector by_input, by_neuron;
         row_vector net, output, delta;  // [stride]
     };
 
-private:
     std::array<layer, layer_count> layers_;
     fallback_counts fallbacks_;
     instruction_set isa_;
+
+    // Time-stamp ticks per part (forward, sigmoids, deltas, updates), and
+    // what the counter and the clock read when timing was turned on.
+    bool timing_ = false;
+    std::array<std::int64_t, 4> phase_ticks_{};
+    std::int64_t read_cost_ = 0, ticks_at_start_ = 0;
+    double seconds_at_start_ = 0;
 };
+
+// The training run of training.h on a learner the caller packed from nw (to
+// read its counts afterwards). The learner writes its state back into nw when
+// the run ends, however it ends, so nw is left as the plain step would leave it.
+void train_network(network& nw, training_display& display, fast_learner& learner);

@@ -40,7 +40,13 @@ static_assert(layer_size[2] == digit_count);
 // layer L > 0 the outputs of layer L - 1.
 constexpr int fan_in(int L) { return L == 0 ? input_bits : layer_size[L - 1]; }
 
-inline constexpr int weight_count = 36 * 36 + 17 * 36 + 10 * 17;  // 2078
+// Every weight of the network, one per input of every neuron: 2078.
+constexpr int count_weights() {
+    int count = 0;
+    for (int L = 0; L < layer_count; ++L) count += layer_size[L] * fan_in(L);
+    return count;
+}
+inline constexpr int weight_count = count_weights();
 
 inline constexpr real error_limit = 0.01f;  // a pattern is learnt at or below this error
 inline constexpr real gain = 1.0f;          // slope of the sigmoid, factor of every change

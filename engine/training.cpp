@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "fast_engine.h"
+
 void report_progress(const network& nw, const epoch_errors& errors, training_display& display) {
     if (std::ranges::find(report_epochs, nw.train_number) != report_epochs.end())
         display.write_report(errors);

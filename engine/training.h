@@ -6,7 +6,6 @@
 #pragma once
 
 #include "backprop.h"
-#include "fast_engine.h"
 
 inline constexpr int epoch_limit = 9999;  // the run stops after the first epoch above this
 inline constexpr std::array<int, 3> report_epochs = {0, 5000, 9999};
@@ -32,14 +31,10 @@ using presenter = real (*)(network& nw);
 real present_pattern(network& nw);
 
 // One whole training run on nw, continuing from its present weights, on a
-// fast_learner packed from nw: the program's way of training. Every weight,
-// net, output, delta and error is the one train_network_reference gives.
+// fast_learner (fast_engine.h) packed from nw: the program's way of training.
+// Every weight, net, output, delta and error is the one
+// train_network_reference gives.
 void train_network(network& nw, training_display& display);
-
-// The same run on a learner the caller packed from nw (to read its counts
-// afterwards). The learner writes its state back into nw when the run ends,
-// however it ends, so nw is left as the plain step would leave it.
-void train_network(network& nw, training_display& display, fast_learner& learner);
 
 // The same run with each pattern learnt by present on nw itself.
 void train_network(network& nw, training_display& display, presenter present);

@@ -13,9 +13,6 @@ network started() {
     return nw;
 }
 
-// A float-rounded product formed in extended precision, as the engine forms them.
-real times(real a, real b) { return static_cast<real>(static_cast<extended>(a) * b); }
-
 }  // namespace
 
 TEST(ForwardPass, AllZeroInputGivesNetZeroAndOutputOneHalf) {
@@ -129,31 +126,56 @@ TEST_F(LearningStep, WorkedExample) {
     EXPECT_EQ(nw.layers[2][0].delta, 0.0037499999f);
     EXPECT_FLOAT_EQ(nw.layers[2][0].delta, 0.00375f);
     update_weight(nw);
+    // The change is that delta times the hidden output 0.5: half of it, exactly.
     EXPECT_FLOAT_EQ(nw.layers[2][0].weight[4] - w_before, 0.001875f);
-    EXPECT_EQ(nw.layers[2][0].weight[4],
-              static_cast<real>(static_cast<extended>(w_before) + times(nw.layers[2][0].delta, 0.5f)));
+    EXPECT_EQ(nw.layers[2][0].weight[4], w_before + 0.0037499999f / 2);
     EXPECT_EQ(static_cast<real>(pattern_error(nw)), 0.28125f);
 }
 
 TEST_F(LearningStep, DeltaFactorCompoundsFromLayerToLayer) {
     // One output error, all others zero: each hidden delta comes from that one
-    // output delta alone, each input delta from the hidden deltas.
+    // output delta alone, each input delta from the hidden deltas. A product
+    // of two floats rounded to float is the same in float as in extended, so
+    // float arithmetic gives the expected values here. The input layer's sums
+    // are of terms so alike that each extended step is exact: one rounding of
+    // s + delta * w, which is what fmaf does.
     compute_delta(nw);
     const real out = nw.layers[2][0].delta;
     for (int j = 1; j < layer_size[2]; ++j) EXPECT_EQ(nw.layers[2][j].delta, 0.0f);
     for (int j = 0; j < layer_size[1]; ++j) {
-        const real error = times(out, nw.layers[2][0].weight[j]);
-        EXPECT_EQ(nw.layers[1][j].delta, times(error, delta_factor)) << j;
+        const real error = out * nw.layers[2][0].weight[j];
+        EXPECT_EQ(nw.layers[1][j].delta, error * 0.005f) << j;
         // ~0.005^2 * e * w in all
         EXPECT_NEAR(nw.layers[1][j].delta / (0.75 * nw.layers[2][0].weight[j]), 0.005 * 0.005, 1e-9);
     }
     for (int j = 0; j < layer_size[0]; ++j) {
         real error = 0.0f;
-        for (int k = 0; k < layer_size[1]; ++k)
-            error = static_cast<real>(error + static_cast<extended>(nw.layers[1][k].delta) *
-                                                  nw.layers[1][k].weight[j]);
-        EXPECT_EQ(nw.layers[0][j].delta, times(error, delta_factor)) << j;
+        double unrounded = 0.0;
+        for (int k = 0; k < layer_size[1]; ++k) {
+            error = std::fmaf(nw.layers[1][k].delta, nw.layers[1][k].weight[j], error);
+            unrounded += static_cast<double>(nw.layers[1][k].delta) * nw.layers[1][k].weight[j];
+        }
+        EXPECT_EQ(nw.layers[0][j].delta, error * 0.005f) << j;
+        // ~0.005^3 * e * (the weights through which j reaches output 0)
+        EXPECT_NEAR(nw.layers[0][j].delta / unrounded, 0.005, 1e-9) << j;
     }
+}
+
+TEST_F(LearningStep, FedBackSumIsRoundedToFloatAfterEveryTerm) {
+    // Output neurons 0, 1 and 2 get the deltas 2^-8, -2^-8 and -2^-8 (errors of
+    // +-0.78125 times the float 0.005 round to exactly that), and hidden neuron
+    // 0 feeds them through the weights 1, -2^-24 and -2^-24: its sum is 2^-8
+    // and two terms of 2^-32, each half a float step of 2^-8. In float each is
+    // lost at its own step (a tie, to even); a wider running sum would keep
+    // the two together as one whole step.
+    nw.layers[2][0].output = 0.21875f;
+    nw.layers[2][1].output = nw.layers[2][2].output = 0.78125f;
+    nw.layers[2][0].weight[0] = 1.0f;
+    nw.layers[2][1].weight[0] = nw.layers[2][2].weight[0] = -0x1p-24f;
+    compute_delta(nw);
+    ASSERT_EQ(nw.layers[2][0].delta, 0x1p-8f);
+    ASSERT_EQ(nw.layers[2][1].delta, -0x1p-8f);
+    EXPECT_EQ(nw.layers[1][0].delta, 0x1p-8f * 0.005f);
 }
 
 TEST_F(LearningStep, OutputsOnTargetChangeNothing) {
@@ -200,16 +222,18 @@ TEST_F(LearningStep, ZeroInputsLeaveTheirWeightsAlone) {
         }
 }
 
-TEST(Converged, LimitIsInclusive) {
+TEST(Converged, LimitIsTheFloatNearestOneHundredthInclusive) {
+    // 0.01 as a float is 0.009999999776482582; the next float up is above the limit.
+    constexpr real limit = 0.009999999776482582f, above = 0x1.47ae16p-7f;
+    ASSERT_EQ(std::nextafter(limit, 1.0f), above);
     epoch_errors errors;
-    errors.fill(error_limit);
+    errors.fill(limit);
     EXPECT_TRUE(converged(errors));
-    errors[9] = std::nextafter(error_limit, 1.0f);
+    errors[9] = above;
     EXPECT_FALSE(converged(errors));
     errors.fill(0.0f);
-    errors[0] = std::nextafter(error_limit, 1.0f);
+    errors[0] = above;
     EXPECT_FALSE(converged(errors));
-    EXPECT_EQ(error_limit, 0.009999999776482582f);
 }
 
 TEST(Converged, NaNErrorIsNeverAboveTheLimit) {

@@ -144,10 +144,11 @@ TEST(Winner, HighestOutputAboveTheThresholdWins) {
     EXPECT_EQ(outputs({0.1f, 0.2f, 0.9f, 0.3f}), 2);
     EXPECT_EQ(outputs({0.1f, 0.9f, 0.2f, 0.9f}), 1);  // a tie goes to the lower digit
     EXPECT_EQ(outputs({}), -1);
-    EXPECT_EQ(outputs({winner_threshold, winner_threshold}), -1);  // must exceed, not reach
-    EXPECT_EQ(outputs({0, 0, 0, 0, 0, 0, 0, 0, 0, std::nextafter(winner_threshold, 1.0f)}), 9);
+    // The threshold is the float nearest 0.0001: an output must exceed it, not reach it.
+    const real threshold = 0.0001f;
+    EXPECT_EQ(outputs({threshold, threshold}), -1);
+    EXPECT_EQ(outputs({0, 0, 0, 0, 0, 0, 0, 0, 0, std::nextafter(threshold, 1.0f)}), 9);
     const real nan = std::nanf("");
     EXPECT_EQ(outputs({nan, 0.5f, nan}), 1);
     EXPECT_EQ(outputs({nan, nan, nan, nan, nan, nan, nan, nan, nan, nan}), -1);
-    EXPECT_EQ(winner_threshold, 9.99999974737875e-05f);
 }

@@ -1,0 +1,81 @@
+// The fast step for any x86-64 CPU: SSE2, two double sums or four floats at a time.
+#include <immintrin.h>
+
+#include "fast_step.h"
+
+namespace {
+
+using namespace fast_kernel;
+
+struct sse2 {
+    static constexpr int sum_lanes = 2, float_lanes = 4;
+    using fvec = __m128;
+
+    // Double sums. SSE2 has no 64-bit integer comparison: a lane is marked
+    // when the sign bit of its low 32 bits is set in `suspect`. Those bits
+    // hold all 29 bits below a float's significand, and the range test
+    // marks all 64.
+    struct sums {
+        __m128d s;
+        __m128i suspect;
+    };
+    using term = __m128d;
+
+    static sums start() { return {_mm_setzero_pd(), _mm_setzero_si128()}; }
+    static term make_term(real x) { return _mm_set1_pd(x); }
+    static void add(sums& a, const real* w, term x) {
+        const __m128d w2 =
+            _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w))));
+        const __m128i t =
+            _mm_add_epi64(_mm_castpd_si128(_mm_add_pd(a.s, _mm_mul_pd(w2, x))), _mm_set1_epi64x(halfway));
+        const __m128i rounded = _mm_andnot_si128(_mm_set1_epi64x(below_float), t);
+        const __m128i at_halfway =
+            _mm_cmpeq_epi32(_mm_and_si128(t, _mm_set1_epi64x(below_float)), _mm_setzero_si128());
+        const __m128d magnitude =
+            _mm_and_pd(_mm_castsi128_pd(rounded), _mm_castsi128_pd(_mm_set1_epi64x(magnitude_bits)));
+        const __m128d outside = _mm_or_pd(_mm_cmpnge_pd(magnitude, _mm_set1_pd(smallest_normal_float)),
+                                          _mm_cmpgt_pd(magnitude, _mm_set1_pd(FLT_MAX)));
+        a.suspect = _mm_or_si128(a.suspect, _mm_or_si128(at_halfway, _mm_castpd_si128(outside)));
+        a.s = _mm_castsi128_pd(rounded);  // a float again
+    }
+    static void add_first(sums& a, const real* w, term x) { add(a, w, x); }
+    static void store(real* sum, const sums& a) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(sum), _mm_castps_si128(_mm_cvtpd_ps(a.s)));
+    }
+    static int marked(const sums& a) {
+        const int halves = _mm_movemask_ps(_mm_castsi128_ps(a.suspect));
+        return (halves & 1) | ((halves >> 1) & 2);
+    }
+
+    static fvec load_floats(const real* p) { return _mm_loadu_ps(p); }
+    static void store_floats(real* p, fvec v) { _mm_storeu_ps(p, v); }
+    static fvec broadcast_float(real x) { return _mm_set1_ps(x); }
+    static fvec add(fvec a, fvec b) { return _mm_add_ps(a, b); }
+    static fvec multiply(fvec a, fvec b) { return _mm_mul_ps(a, b); }
+};
+static_assert(instruction_set_adapter<sse2>);
+
+}  // namespace
+
+// The entry points: everything they call is inlined into them and compiled
+// for this instruction set (see fast_kernels.h).
+#define SSE2_ENTRY [[gnu::flatten]]
+
+SSE2_ENTRY real fast_step::present_sse2(fast_learner& learner, const network& nw) {
+    return present<sse2>(learner, nw);
+}
+
+SSE2_ENTRY real fast_step::present_sse2_timed(fast_learner& learner, const network& nw) {
+    return present<sse2, true>(learner, nw);
+}
+
+SSE2_ENTRY int fast_kernel::running_sums_sse2(const real* w, int stride, const real* x, int n, int width,
+                                              real* sum, const real* alone) {
+    return running_sums<sse2>(w, stride, x, n, width, sum, alone);
+}
+
+SSE2_ENTRY int fast_kernel::sigmoids_sse2(const real* net, int width, real* output) {
+    return sigmoids<sse2>(net, width, output);
+}
+
+SSE2_ENTRY bool fast_kernel::quotient_marked_sse2(double q) { return quotient_marked<sse2>(q); }

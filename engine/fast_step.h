@@ -1,0 +1,176 @@
+// The fast step itself: present_pattern on a fast_learner's packed layers,
+// written once over the kernels of fast_kernels.h and compiled into one
+// flattened entry point per instruction set (fast_sse2.cpp, fast_avx2.cpp,
+// fast_avx512.cpp). Not part of the engine's interface.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "fast_kernels.h"
+
+// Laps of the step's parts for fast_learner::time_phases: with timed, lap(p)
+// adds the ticks since the last lap, less what a read costs, to part p;
+// without, it does nothing and reads nothing.
+template <bool timed>
+struct phase_clock {
+    enum part { forward, sigmoids, deltas, updates };
+    std::array<std::int64_t, 4>& ticks;
+    std::int64_t read_cost;
+    std::int64_t last = timed ? static_cast<std::int64_t>(__builtin_ia32_rdtsc()) : 0;
+    void lap(part p) {
+        if constexpr (timed) {
+            const auto now = static_cast<std::int64_t>(__builtin_ia32_rdtsc());
+            ticks[p] += now - last - read_cost;
+            last = now;
+        }
+    }
+};
+
+// The step on a fast_learner's packed layers, for the instruction set S.
+// present<S> is fast_learner::present; each instruction set's file compiles
+// it into its flattened entry points below, timed and not.
+struct fast_step {
+    using layer = fast_learner::layer;
+    using packed_layers = std::array<layer, layer_count>;
+    using fallback_counts = fast_learner::fallback_counts;
+
+    // The strides of layer L's two layouts, and where the lane left out of
+    // one of them is found in the other (see fast_learner::layer).
+    static constexpr int neuron_stride(int L) {
+        return fast_kernel::padded(fast_kernel::stored_lanes(layer_size[L]));
+    }
+    static constexpr int input_stride(int L) {
+        return fast_kernel::padded(fast_kernel::stored_lanes(fan_in(L)));
+    }
+    static const real* lone_neuron(const layer& here, int L) {  // its weights, one per input
+        return fast_kernel::last_alone(layer_size[L])
+                   ? here.by_neuron.data() + (layer_size[L] - 1) * input_stride(L)
+                   : nullptr;
+    }
+    static const real* lone_input(const layer& here, int L) {  // its weights, one per neuron
+        return fast_kernel::last_alone(fan_in(L)) ? here.by_input.data() + (fan_in(L) - 1) * neuron_stride(L)
+                                                  : nullptr;
+    }
+    static_assert(!fast_kernel::last_alone(layer_size[0]), "the input layer has no other layout");
+    static_assert(
+        [] {
+            for (int L = 0; L < layer_count; ++L)
+                if (fast_kernel::last_alone(layer_size[L]) && fast_kernel::last_alone(fan_in(L)))
+                    return false;
+            return true;
+        }(),
+        "a weight of a lone neuron from a lone input would be in neither layout");
+
+    static real present_sse2(fast_learner& learner, const network& nw);
+    static real present_avx2(fast_learner& learner, const network& nw);
+    static real present_avx512(fast_learner& learner, const network& nw);
+    static real present_sse2_timed(fast_learner& learner, const network& nw);
+    static real present_avx2_timed(fast_learner& learner, const network& nw);
+    static real present_avx512_timed(fast_learner& learner, const network& nw);
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+    // forward_pass of layer L > 0: nets and outputs from the outputs below.
+    template <fast_kernel::instruction_set_adapter S, int L, class Clock>
+    static void forward_layer(packed_layers& layers, fallback_counts& fallbacks, Clock& clock) {
+        layer& here = layers[L];
+        fallbacks.sums +=
+            fast_kernel::running_sums<S>(here.by_input.data(), neuron_stride(L), layers[L - 1].output.data(),
+                                         fan_in(L), layer_size[L], here.net.data(), lone_neuron(here, L));
+        clock.lap(Clock::forward);
+        fallbacks.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
+        clock.lap(Clock::sigmoids);
+    }
+
+    // compute_delta of layer L below the output layer: the deltas of layer L + 1
+    // fed back through its weights, times delta_factor.
+    template <fast_kernel::instruction_set_adapter S, int L>
+    static void feed_back(packed_layers& layers, fallback_counts& fallbacks) {
+        const layer& above = layers[L + 1];
+        real* delta = layers[L].delta.data();
+        fallbacks.sums +=
+            fast_kernel::running_sums<S>(above.by_neuron.data(), input_stride(L + 1), above.delta.data(),
+                                         layer_size[L + 1], layer_size[L], delta, lone_input(above, L + 1));
+        for (int j = 0; j < layer_size[L]; ++j) delta[j] = delta[j] * delta_factor;
+        // The padding lanes hold no neuron. With their deltas 0 their weights stay
+        // 0 instead of drifting towards subnormals or infinities, which some
+        // CPUs handle slowly.
+        for (int j = layer_size[L]; j < fast_kernel::padded(layer_size[L]); ++j) delta[j] = 0.0f;
+    }
+
+    // update_weight of layer L > 0, both layouts of its weights.
+    template <fast_kernel::instruction_set_adapter S, int L>
+    static void update_layer(packed_layers& layers) {
+        layer& here = layers[L];
+        alignas(64) real x[fast_kernel::max_row];  // the inputs times gain; the padding outputs are 0
+        for (int k = 0; k < fast_kernel::padded(fan_in(L)); k += S::float_lanes)
+            S::store_floats(x + k, S::multiply(S::load_floats(layers[L - 1].output.data() + k),
+                                               S::broadcast_float(gain)));
+        fast_kernel::update_by_input<S>(here.by_input.data(), neuron_stride(L), here.delta.data(), x,
+                                        fan_in(L));
+        fast_kernel::update_by_neuron<S>(here.by_neuron.data(), input_stride(L), here.delta.data(),
+                                         layer_size[L], x);
+    }
+
+    // present_pattern on the packed layers. Returns the error and counts the
+    // sums and sigmoids it formed in extended precision into the learner;
+    // timed, it also adds up the ticks of its parts there.
+    template <fast_kernel::instruction_set_adapter S, bool timed = false>
+    static real present(fast_learner& learner, const network& nw) {
+        static_assert(layer_count == 3);
+        phase_clock<timed> clock{learner.phase_ticks_, learner.read_cost_};
+        using part = typename phase_clock<timed>::part;
+        packed_layers& layers = learner.layers_;
+        fallback_counts& fallbacks = learner.fallbacks_;
+        layer& in = layers[0];
+        layer& out = layers[2];
+        constexpr int in_stride = neuron_stride(0);
+
+        // forward_pass. The input layer sees the cells.
+        alignas(64) real x[fast_kernel::max_row] = {};
+        bool bits_only = true;
+        for (int k = 0; k < input_bits; ++k) {
+            bits_only &= static_cast<unsigned>(nw.input_bit[k]) <= 1;
+            x[k] = static_cast<real>(nw.input_bit[k]);
+        }
+        if (bits_only)
+            fast_kernel::sums_of_bits<S>(in.by_input.data(), in_stride, x, in.net.data());
+        else
+            fast_kernel::extended_sums_of_cells(in.by_input.data(), in_stride, nw.input_bit, in.net.data());
+        clock.lap(part::forward);
+        fallbacks.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
+        clock.lap(part::sigmoids);
+        forward_layer<S, 1>(layers, fallbacks, clock);
+        forward_layer<S, 2>(layers, fallbacks, clock);
+
+        // pattern_error, formed as the plain step forms it. It needs only the
+        // outputs, so its extended arithmetic overlaps with what follows.
+        const auto& target = nw.target[nw.pattern_index];
+        real sum = 0.0f;
+        for (int j = 0; j < layer_size[2]; ++j)
+            sum = rounded_sum(sum, squared_error(target[j], out.output[j]));
+
+        // compute_delta, and update_weight of each layer as soon as no delta is
+        // still to be fed back through its old weights. The output error and
+        // every product with delta_factor are float by float: formed in float;
+        // so are x = input * gain, change = delta * x and weight + change.
+        for (int j = 0; j < layer_size[2]; ++j) out.delta[j] = (target[j] - out.output[j]) * delta_factor;
+        feed_back<S, 1>(layers, fallbacks);
+        clock.lap(part::deltas);
+        update_layer<S, 2>(layers);
+        clock.lap(part::updates);
+        feed_back<S, 0>(layers, fallbacks);
+        clock.lap(part::deltas);
+        update_layer<S, 1>(layers);
+        for (int k = 0; k < input_bits; ++k)
+            x[k] = bits_only ? x[k] * gain  // 0 or 1 times gain: exact in float
+                             : static_cast<real>(static_cast<extended>(nw.input_bit[k]) * gain);
+        fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, in.delta.data(), x, input_bits);
+        clock.lap(part::updates);
+        return static_cast<real>(0.5L * sum);
+    }
+
+#pragma GCC diagnostic pop
+};
