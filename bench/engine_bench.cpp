@@ -43,17 +43,25 @@ void BM_FullRunReference(benchmark::State& state) {
     check_and_label(state, shown, "");
 }
 
+const char* isa_name(instruction_set isa) {
+    const char* names[] = {"baseline", "avx2", "avx512"};
+    return names[static_cast<int>(isa)];
+}
+
+// A benchmark for an instruction set this CPU lacks is reported as skipped.
+bool skip_unless_supported(benchmark::State& state, instruction_set isa) {
+    if (cpu_supports(isa)) return false;
+    state.SkipWithError((std::string("this CPU lacks ") + isa_name(isa)).c_str());
+    for (auto _ : state) {
+    }
+    return true;
+}
+
 // The fast learner with the instruction set given by the argument: 0 the
 // baseline, 1 AVX2, 2 AVX-512. The program uses the widest the CPU has.
 void BM_FullRunFast(benchmark::State& state) {
     const auto isa = static_cast<instruction_set>(state.range(0));
-    const char* names[] = {"baseline", "avx2", "avx512"};
-    if (!cpu_supports(isa)) {
-        state.SkipWithError((std::string("this CPU lacks ") + names[state.range(0)]).c_str());
-        for (auto _ : state) {
-        }
-        return;
-    }
+    if (skip_unless_supported(state, isa)) return;
     quiet_display shown;
     fast_learner::fallback_counts fallbacks;
     for (auto _ : state) {
@@ -69,7 +77,7 @@ void BM_FullRunFast(benchmark::State& state) {
     // Running sums and sigmoids of one run formed in extended precision.
     state.counters["fallback_sums"] = static_cast<double>(fallbacks.sums);
     state.counters["fallback_sigmoids"] = static_cast<double>(fallbacks.sigmoids);
-    check_and_label(state, shown, std::string(names[state.range(0)]) + ", ");
+    check_and_label(state, shown, std::string(isa_name(isa)) + ", ");
 }
 
 // Where the fast step's time goes in a full run, part by part (the step
@@ -77,13 +85,7 @@ void BM_FullRunFast(benchmark::State& state) {
 // reads cost is taken off again): milliseconds per run in each part.
 void BM_FullRunPhases(benchmark::State& state) {
     const auto isa = static_cast<instruction_set>(state.range(0));
-    const char* names[] = {"baseline", "avx2", "avx512"};
-    if (!cpu_supports(isa)) {
-        state.SkipWithError((std::string("this CPU lacks ") + names[state.range(0)]).c_str());
-        for (auto _ : state) {
-        }
-        return;
-    }
+    if (skip_unless_supported(state, isa)) return;
     quiet_display shown;
     fast_learner::phase_times total;
     for (auto _ : state) {
@@ -105,7 +107,7 @@ void BM_FullRunPhases(benchmark::State& state) {
     state.counters["sigmoids_ms"] = total.sigmoids * per_run_ms;
     state.counters["deltas_ms"] = total.deltas * per_run_ms;
     state.counters["updates_ms"] = total.updates * per_run_ms;
-    check_and_label(state, shown, std::string(names[state.range(0)]) + ", ");
+    check_and_label(state, shown, std::string(isa_name(isa)) + ", ");
 }
 
 // Both runs in every iteration, timed apart, so that both see the same load
