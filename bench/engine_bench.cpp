@@ -57,6 +57,20 @@ bool skip_unless_supported(benchmark::State& state, instruction_set isa) {
     return true;
 }
 
+// One full run of the fast learner from a fresh start-up network; only the
+// training is timed. Returns the learner, to read its counts.
+fast_learner fast_run(benchmark::State& state, instruction_set isa, quiet_display& shown, bool timed_phases) {
+    state.PauseTiming();
+    network nw;
+    init_network(nw);
+    state.ResumeTiming();
+    fast_learner learner(nw, isa);
+    learner.time_phases(timed_phases);
+    train_network(nw, shown, learner);
+    benchmark::DoNotOptimize(nw.layers[2][0].weight.data());
+    return learner;
+}
+
 // The fast learner with the instruction set given by the argument: 0 the
 // baseline, 1 AVX2, 2 AVX-512. The program uses the widest the CPU has.
 void BM_FullRunFast(benchmark::State& state) {
@@ -64,16 +78,7 @@ void BM_FullRunFast(benchmark::State& state) {
     if (skip_unless_supported(state, isa)) return;
     quiet_display shown;
     fast_learner::fallback_counts fallbacks;
-    for (auto _ : state) {
-        state.PauseTiming();
-        network nw;
-        init_network(nw);
-        state.ResumeTiming();
-        fast_learner learner(nw, isa);
-        train_network(nw, shown, learner);
-        fallbacks = learner.fallbacks();
-        benchmark::DoNotOptimize(nw.layers[2][0].weight.data());
-    }
+    for (auto _ : state) fallbacks = fast_run(state, isa, shown, false).fallbacks();
     // Running sums and sigmoids of one run formed in extended precision.
     state.counters["fallback_sums"] = static_cast<double>(fallbacks.sums);
     state.counters["fallback_sigmoids"] = static_cast<double>(fallbacks.sigmoids);
@@ -89,14 +94,7 @@ void BM_FullRunPhases(benchmark::State& state) {
     quiet_display shown;
     fast_learner::phase_times total;
     for (auto _ : state) {
-        state.PauseTiming();
-        network nw;
-        init_network(nw);
-        state.ResumeTiming();
-        fast_learner learner(nw, isa);
-        learner.time_phases(true);
-        train_network(nw, shown, learner);
-        const fast_learner::phase_times run = learner.phases();
+        const fast_learner::phase_times run = fast_run(state, isa, shown, true).phases();
         total.forward += run.forward;
         total.sigmoids += run.sigmoids;
         total.deltas += run.deltas;

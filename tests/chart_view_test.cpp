@@ -115,7 +115,7 @@ TEST(ChartSteering, TheReadoutStaysBesideTheCursorAndOnTheChart) {
 // ------------------------------------------------------------ ticks
 
 TEST(ChartLogTicks, TheEpochAxisShowsZeroAndEveryDecade) {
-    const chart::AxisSpec epochs{chart::x_scale(true), {0, std::log10(10001.0)}};
+    const chart::AxisView epochs{chart::x_scale(true), {0, std::log10(10001.0)}};
     const chart::Ticks t = chart::choose_ticks(epochs, 11, any_fits);
     EXPECT_EQ(labels(t), QStringList({"0", "1", "10", "100", "1000", "10000"}));
     EXPECT_EQ(t.values.front(), 0);

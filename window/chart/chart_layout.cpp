@@ -35,19 +35,19 @@ Layout layout(const LayoutInput& in, const TextMetrics& text) {
 
     // Each axis shows its zoom or, in the full view, the whole of the data:
     // a linear one out to nice ends, a logarithmic one as it stands.
-    auto spec = [&](bool x_axis) {
+    auto full_view = [&](bool x_axis) {
         const Scale s = x_axis ? in.xscale : in.yscale;
         const auto [lo, hi] = shown_extent(in.range, x_axis, s);
-        AxisSpec a{s, {lo, hi}, true};
+        AxisView a{s, {lo, hi}, true};
         if (s.log) std::tie(a.span.lo, a.span.hi) = axis_span(lo, hi);
         return a;
     };
-    auto zoomed = [](AxisSpec a, const std::optional<Span>& zoom) {
+    auto zoomed = [](AxisView a, const std::optional<Span>& zoom) {
         if (zoom) a.span = *zoom, a.full = false;
         return a;
     };
     auto any = [](const Ticks&) { return true; };
-    auto full_span = [&](const AxisSpec& a, int max_ticks) {
+    auto full_span = [&](const AxisView& a, int max_ticks) {
         if (a.scale.log) return a.span;
         const Ticks t = choose_ticks(a, max_ticks, any);
         return Span{t.lo, t.hi};
@@ -57,7 +57,7 @@ Layout layout(const LayoutInput& in, const TextMetrics& text) {
     const double frontTop = top - l.depth.y();
     const double yPixels = bottom - frontTop;
     const int yLabels = static_cast<int>(yPixels / (lh * 1.5)) + 1;
-    const AxisSpec yFull = spec(false);
+    const AxisView yFull = full_view(false);
     auto yFits = [&](const Ticks& t) {  // uneven (logarithmic) ticks too
         const double k = yPixels / (t.hi - t.lo);
         for (std::size_t i = 1; i < t.values.size(); ++i)
@@ -90,7 +90,7 @@ Layout layout(const LayoutInput& in, const TextMetrics& text) {
         }
         return true;
     };
-    const AxisSpec xFull = spec(true);
+    const AxisView xFull = full_view(true);
     l.xTicks = choose_ticks(zoomed(xFull, in.xzoom), 11, xFits);
     l.fullX = in.xzoom ? full_span(xFull, 11) : Span{l.xTicks.lo, l.xTicks.hi};
     const auto [left, right] = edges(l.xTicks);

@@ -149,7 +149,7 @@ Ticks ticks_within(double lo, double hi, int max_ticks) {
     return in;
 }
 
-Ticks choose_ticks(const AxisSpec& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits) {
+Ticks choose_ticks(const AxisView& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits) {
     if (axis.scale.log) return choose_log_ticks(axis.span, axis.scale, max_ticks, fits);
     for (int n = max_ticks;;) {
         Ticks t = axis.full ? nice_ticks(axis.span.lo, axis.span.hi, n)

@@ -62,7 +62,7 @@ std::optional<Span> rescale(std::optional<Span> zoom, Scale from, Scale to);
 Ticks ticks_within(double lo, double hi, int max_ticks);
 
 // What an axis shows and how its data are placed.
-struct AxisSpec {
+struct AxisView {
     Scale scale;
     Span span;          // in axis positions
     bool full = true;   // the full view: a linear axis may widen to nice ends
@@ -74,7 +74,7 @@ struct AxisSpec {
 // every n-th decade, and falls back to a linear step between the data
 // values when the span holds fewer than two of those; epoch 0 gets a tick
 // of its own on the log10(1 + x) axis. When nothing fits, the sparsest set.
-Ticks choose_ticks(const AxisSpec& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits);
+Ticks choose_ticks(const AxisView& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits);
 
 // Where a read-out box of `box` size goes beside the cursor: below and to the
 // right, flipped to the other side where it would leave `bounds`, and never
