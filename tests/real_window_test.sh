@@ -37,8 +37,11 @@ fail() {
 # The designed bounds of the window: left,top widthxheight.
 designed="194,114 892x640"
 
+# -noreset: by default the server resets whenever its last client leaves, and
+# a program started during that reset finds no display; a check that starts
+# the program twice met it there.
 start_x() {
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 "${1:-1280x800}x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xserver=$!
   started+=("$xserver")
   for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
@@ -46,7 +49,14 @@ start_x() {
   export DISPLAY=:$(cat "$work/display")
 }
 
+# The server has named its display; wait until it answers there.
+wait_display() {
+  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "the X server on $DISPLAY does not answer: $(cat "$work/xvfb.log")"
+}
+
 start_openbox() {
+  wait_display
   openbox --sm-disable >"$work/openbox.log" 2>&1 &
   started+=("$!")
   for _ in $(seq 1 100); do
@@ -57,6 +67,7 @@ start_openbox() {
 }
 
 start_program() {
+  wait_display
   "$program" "$@" >"$work/out" 2>"$work/err" &
   pid=$!
   started+=("$pid")
