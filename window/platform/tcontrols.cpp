@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "sysutils.h"
+#include "x11_frame.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -369,6 +370,17 @@ void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
     }
     const QRect outer = onScreen(QRect(left, top, width, height));
     const QMargins frame = frameMargins(form);
+    if (frame.isNull() && !form->isVisible()) {
+        const QMargins coming = FrameMarginsBeforeShow(form);
+        if (!coming.isNull()) {
+            // The native window exists now; the client area is placed inside
+            // the frame to come, which the window manager puts around it.
+            const QRect client = outer.marginsRemoved(coming);
+            form->setMinimumSize(client.size());
+            form->setGeometry(client);
+            return;
+        }
+    }
     placeWithFrame(form, outer, frame);
     if (frame.isNull())
         new FrameFitter(form, outer);
