@@ -33,6 +33,7 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
   if [ -s "$work/err" ]; then echo "--- the program's standard error:"; cat "$work/err"; fi
+  if [ -s "$work/openbox.log" ]; then echo "--- openbox:"; cat "$work/openbox.log"; fi
   exit 1
 }
 
@@ -170,11 +171,9 @@ case $check in
     start_program
     wait_window
     # The frame reaches its size only once the window manager has framed
-    # the window and told the program its margins.
-    for _ in $(seq 1 100); do
-      [ "$(frame_bounds "$window")" = "$expected" ] && break
-      sleep 0.1
-    done
+    # the window; on a loaded machine that can take seconds.
+    deadline=$((SECONDS + 30))
+    while [ "$(frame_bounds "$window")" != "$expected" ] && [ $SECONDS -lt $deadline ]; do sleep 0.1; done
     [ "$(frame_bounds "$window")" = "$expected" ] ||
       fail "the frame is at $(frame_bounds "$window"), not $expected (client area $(bounds "$window"))"
     sleep 1  # and it stays so
