@@ -16,7 +16,6 @@ import socket
 import subprocess
 import sys
 import tempfile
-import time
 
 import atspi_test
 from atspi_test import DEADLINE, descendants, do_action, find_alert, find_form, wait_for
