@@ -1,9 +1,12 @@
-# Two entry points for a fresh Debian 12 machine:
-#   make run    installs what is missing, builds, starts the program
-#   make test   installs what is missing, builds, runs the whole suite headless,
+# Two entry points (./run and ./test call them, installing make first where
+# it is missing):
+#   make run    installs what the program needs, builds the program alone in
+#               build-run/ and starts it
+#   make test   installs everything, builds, runs the whole suite headless,
 #               then builds and runs it again under AddressSanitizer and
 #               UndefinedBehaviorSanitizer
 BUILD      ?= build
+RUN_BUILD  ?= build-run
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CTEST       = QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -12,10 +15,10 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: run test setup build build-asan bench screenshots clean
+.PHONY: run test setup setup-run build build-run build-asan bench screenshots clean
 
-run: build
-	$(BUILD)/app/digits
+run: build-run
+	$(RUN_BUILD)/app/digits
 
 test: build build-asan
 	cd $(BUILD) && $(CTEST)
@@ -32,6 +35,15 @@ screenshots: build
 setup:
 	./scripts/setup
 
+setup-run:
+	./scripts/setup run
+
+# The program without the tests and benchmarks: fewer packages to install,
+# far less to compile.
+build-run: setup-run
+	cmake -S . -B $(RUN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
+	cmake --build $(RUN_BUILD) -j $(JOBS) --target digits
+
 build: setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
@@ -41,4 +53,4 @@ build-asan: setup
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(ASAN_BUILD)

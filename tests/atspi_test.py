@@ -59,6 +59,9 @@ def outside(program, wm_close):
             return 1
         env = dict(os.environ, DISPLAY=":" + display, GSETTINGS_BACKEND="memory")
         env.pop("QT_QPA_PLATFORM", None)
+        # A server that has named its display may not answer there yet.
+        wait_for("the X server to answer", lambda: subprocess.call(
+            ["xdpyinfo"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0)
         return subprocess.call(
             ["dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--inside", program, wm_close],
             env=env)

@@ -251,6 +251,21 @@ TEST(Controls, ColourReadsBackAndIsPainted)
     EXPECT_EQ(label.grab().toImage().pixelColor(5, 5), to_qcolor(clLime));
 }
 
+// The designed window at 194, 114, 892 x 640 on screens of common sizes.
+TEST(Window, StaysWhereItFitsAndMovesTheLeastOntoTheScreen)
+{
+    const QRect designed(194, 114, 892, 640);
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 1280, 800}), designed);
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 1086, 754}), designed);  // exactly fits
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 1024, 768}), QRect(132, 114, 892, 640));
+    // 1366 x 768 with a 40-pixel panel at the bottom, and one on the left
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 1366, 728}), QRect(194, 88, 892, 640));
+    EXPECT_EQ(FitOnScreen(designed, {300, 0, 1066, 768}), QRect(300, 114, 892, 640));
+    // larger than the area: from the area's top-left, the size kept
+    EXPECT_EQ(FitOnScreen(designed, {10, 20, 800, 600}), QRect(10, 20, 892, 640));
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 800, 1000}), QRect(0, 114, 892, 640));
+}
+
 TEST(Controls, ParentShowsTheControlAtItsPosition)
 {
     TGroupBox group;

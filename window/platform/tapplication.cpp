@@ -57,24 +57,68 @@ void passOn(QtMsgType type, const QMessageLogContext& context, const QString& te
     std::_Exit(0);
 }
 
+// Qt's only fatal error while it starts is that none of the platforms it
+// tried (Wayland first where a compositor is announced, then X11) could be
+// started. Its messages before that say why each failed.
+std::string whyNoPlatform(const std::vector<HeldMessage>& messages)
+{
+    bool noXServer = false, noCompositor = false;
+    std::vector<std::string> unloadable;  // platform plugins missing or broken
+    bool displayMissing = false;           // the plugin's last complaint
+    for (const HeldMessage& m : messages) {
+        if (m.text.startsWith(QLatin1String("could not connect to display"))
+            || m.text.startsWith(QLatin1String("Failed to create wl_display"))) {
+            displayMissing = true;
+            continue;
+        }
+        static const QLatin1String find("Could not find the Qt platform plugin \""),
+            load("Could not load the Qt platform plugin \"");
+        const bool found = m.text.startsWith(load);
+        if (!found && !m.text.startsWith(find))
+            continue;
+        const qsizetype start = (found ? load : find).size();
+        const QString plugin = m.text.mid(start, m.text.indexOf(QLatin1Char('"'), start) - start);
+        if (found && displayMissing && plugin == QLatin1String("xcb"))
+            noXServer = true;
+        else if (found && displayMissing && plugin.startsWith(QLatin1String("wayland")))
+            noCompositor = true;
+        else
+            unloadable.push_back(plugin.toStdString());
+        displayMissing = false;
+    }
+    std::string why;
+    if (noXServer || noCompositor)
+        why = std::string(noXServer && noCompositor ? "no X server and no Wayland compositor"
+                          : noXServer                ? "no X server"
+                                                     : "no Wayland compositor")
+            + " could be reached to show the window on";
+    for (const std::string& plugin : unloadable)
+        why += (why.empty() ? "" : "; ") + ("Qt's platform plugin \"" + plugin + "\" is missing or could not be loaded");
+    return why.empty() ? "no display could be opened to show the window on" : why;
+}
+
 void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     {
         const std::lock_guard lock(heldMutex);
         if (holding) {
-            // Qt's only fatal error while it starts is that no platform, and
-            // so no display, could be opened; it would abort the process.
+            // Qt would abort the process after this message.
             if (type == QtFatalMsg)
-                endForLackOfDisplay("no display could be opened to show the window on");
+                endForLackOfDisplay(whyNoPlatform(held).c_str());
             held.push_back({type, context.file ? context.file : "", context.function ? context.function : "",
                             context.category ? context.category : "", context.line, text});
             return;
         }
     }
-    // Qt's X11 platform logs this when the X server has gone, then ends the
-    // process itself with exit code 1.
-    if (type == QtWarningMsg && text.startsWith(QLatin1String("The X11 connection broke")))
+    // Qt's X11 and Wayland platforms log these when the display has gone
+    // (Wayland: from its event thread), then end the process themselves with
+    // exit code 1.
+    if (type == QtWarningMsg
+        && (text.startsWith(QLatin1String("The X11 connection broke"))
+            || text.startsWith(QLatin1String("The Wayland connection broke"))))
         endForLackOfDisplay("the display has gone away; the program ends");
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("The Wayland connection experienced a fatal error")))
+        endForLackOfDisplay("the connection to the display failed; the program ends");
     passOn(type, context, text);
 }
 

@@ -2,10 +2,12 @@
 
 #include "dialogs.h"
 #include "sysutils.h"
+#include "x11_frame.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWindow>
 #include <algorithm>
 
@@ -284,11 +286,28 @@ QMargins frameMargins(const QWidget* form)
     return window ? window->frameMargins() : QMargins();
 }
 
+// Wayland lets no client place its windows, nor tell it a frame's margins
+// where the compositor draws the frame.
+bool platformPlacesWindows()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+QRect onScreen(const QRect& outer)
+{
+    const QScreen* screen = QGuiApplication::screenAt(outer.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? FitOnScreen(outer, screen->availableGeometry()) : outer;
+}
+
 void placeWithFrame(QWidget* form, const QRect& outer, const QMargins& frame)
 {
+    const QSize client(std::max(0, outer.width() - frame.left() - frame.right()),
+                       std::max(0, outer.height() - frame.top() - frame.bottom()));
+    form->setMinimumSize(client);
     form->move(outer.topLeft());  // a window's position is that of its frame
-    form->resize(std::max(0, outer.width() - frame.left() - frame.right()),
-                 std::max(0, outer.height() - frame.top() - frame.bottom()));
+    form->resize(client);
 }
 
 // A window manager frames a window only after it is shown, and Qt learns the
@@ -325,14 +344,43 @@ private:
     QRect m_outer;
 };
 
+int fitAxis(int start, int length, int areaStart, int areaLength)
+{
+    if (length >= areaLength)
+        return areaStart;
+    return std::clamp(start, areaStart, areaStart + areaLength - length);
+}
+
 } // namespace
+
+QRect FitOnScreen(const QRect& outer, const QRect& area)
+{
+    return {fitAxis(outer.x(), outer.width(), area.x(), area.width()),
+            fitAxis(outer.y(), outer.height(), area.y(), area.height()), outer.width(), outer.height()};
+}
 
 void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
 {
-    const QRect outer(left, top, width, height);
     // Only the latest bounds wait for the frame.
     delete form->findChild<QObject*>(QLatin1String(FrameFitter::name), Qt::FindDirectChildrenOnly);
+    if (!platformPlacesWindows()) {
+        form->setMinimumSize(width, height);
+        form->resize(width, height);
+        return;
+    }
+    const QRect outer = onScreen(QRect(left, top, width, height));
     const QMargins frame = frameMargins(form);
+    if (frame.isNull() && !form->isVisible()) {
+        const QMargins coming = FrameMarginsBeforeShow(form);
+        if (!coming.isNull()) {
+            // The native window exists now; the client area is placed inside
+            // the frame to come, which the window manager puts around it.
+            const QRect client = outer.marginsRemoved(coming);
+            form->setMinimumSize(client.size());
+            form->setGeometry(client);
+            return;
+        }
+    }
     placeWithFrame(form, outer, frame);
     if (frame.isNull())
         new FrameFitter(form, outer);
