@@ -5,9 +5,12 @@
 #   make test   installs everything, builds, runs the whole suite headless,
 #               then builds and runs it again under AddressSanitizer and
 #               UndefinedBehaviorSanitizer
+# and one for packagers:
+#   make deb    builds the Debian package into build-deb/ and checks it with lintian
 BUILD      ?= build
 RUN_BUILD  ?= build-run
 ASAN_BUILD ?= build-asan
+DEB_BUILD  ?= build-deb
 JOBS       ?= $(shell nproc)
 CTEST       = QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 # Leaks inside system libraries that the program cannot free: see the file.
@@ -15,7 +18,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: run test setup setup-run build build-run build-asan bench screenshots clean
+.PHONY: run test setup setup-run build build-run build-asan bench screenshots deb clean
 
 run: build-run
 	$(RUN_BUILD)/app/digits
@@ -23,6 +26,7 @@ run: build-run
 test: build build-asan
 	cd $(BUILD) && $(CTEST)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) $(CTEST)
+	$(MAKE) deb && ./tests/package_test.sh $(DEB_BUILD)/digits_*.deb
 
 bench: build
 	$(BUILD)/bench/digits_bench
@@ -52,5 +56,16 @@ build-asan: setup
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIGITS_SANITIZE=ON -DDIGITS_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# dpkg-buildpackage leaves its results beside the source tree, so it builds a
+# copy of the source (the files git tracks, and new ones it does not ignore)
+# in $(DEB_BUILD)/src, and the package lands in $(DEB_BUILD), not outside the
+# repository.
+deb: setup
+	rm -rf $(DEB_BUILD) && mkdir -p $(DEB_BUILD)/src
+	git ls-files -z --cached --others --exclude-standard | \
+	  tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C $(DEB_BUILD)/src
+	cd $(DEB_BUILD)/src && DEB_BUILD_OPTIONS=parallel=$(JOBS) dpkg-buildpackage -b -us -uc
+	lintian --fail-on error --display-info $(DEB_BUILD)/digits_*.changes
+
 clean:
-	rm -rf $(BUILD) $(RUN_BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(ASAN_BUILD) $(DEB_BUILD)

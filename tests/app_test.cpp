@@ -59,6 +59,22 @@ TEST(Entry, ClosingTheWindowEndsWithZero) {
     EXPECT_TRUE(messages.empty());
 }
 
+// The desktop matches the window to its desktop entry by the desktop file
+// name (on Wayland the app id) and shows the window's own icon.
+TEST(Entry, WindowCarriesTheDesktopIdAndTheIcon) {
+    the_network = network{};
+    QString desktop_file;
+    QList<QSize> sizes;
+    run_entry(Form1, [&] {
+        desktop_file = QGuiApplication::desktopFileName();
+        sizes = Form1->windowIcon().availableSizes();
+        Form1->close();
+    });
+    EXPECT_EQ(desktop_file.toStdString(), DIGITS_APP_ID);
+    EXPECT_TRUE(sizes.contains(QSize(48, 48)));
+    EXPECT_TRUE(sizes.contains(QSize(256, 256)));
+}
+
 TEST(Entry, StandardExceptionAtStartUpIsShownWithItsMessage) {
     standard_failure* form = nullptr;
     const auto [code, messages] = run_entry(form);
