@@ -1,0 +1,282 @@
+#include "tnetworkview.h"
+
+#include <QKeyEvent>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include "backprop.h"
+#include "recognition.h"
+#include "sysutils.h"
+#include "view_math.h"
+#include "view_text.h"
+
+namespace {
+
+const QString pointing_hint = QStringLiteral("Point at a neuron or a weight to read its value");
+
+} // namespace
+
+TNetworkView::TNetworkView(QWidget* form) : QWidget(form, Qt::Window)
+{
+    setWindowTitle(QStringLiteral("Network"));
+    setFixedSize(view::view_size);
+    const view::Layout l = view::view_layout();
+
+    for (int L = 0; L < layer_count; ++L) {
+        auto* grid = m_layers[L] = new TValueGrid(this);
+        grid->SetSelectable(true);
+        grid->setGeometry(l.layers[L]);
+        grid->setAccessibleName(view::layer_title(L));
+        connect(grid, &TValueGrid::CurrentChanged, this, [this, L](int j) { select(L, j); });
+        connect(grid, &TValueGrid::Hovered, this, [this, L](int j) {
+            if (j < 0)
+                return readOut(pointing_hint);
+            select(L, j);
+            readOut(view::neuron_name(L, j, m_outputs[L][j], delta(L, j)));
+        });
+
+        auto* map = m_heat[L] = new TValueGrid(this);
+        map->SetScale(TValueGrid::Scale::weights);
+        map->setGeometry(l.heat_maps[L]);
+        map->setAccessibleName(view::layer_title(L) + QStringLiteral(" weights"));
+        connect(map, &TValueGrid::Hovered, this, [this, L](int i) {
+            readOut(i < 0 ? pointing_hint
+                          : view::weight_text(L, i / fan_in(L), i % fan_in(L), m_weights[L][i]));
+        });
+    }
+    m_layers[2]->SetNumbered(true);
+
+    m_incoming = new TValueGrid(this);
+    m_incoming->SetScale(TValueGrid::Scale::weights);
+    m_incoming->setAccessibleName(QStringLiteral("Incoming weights"));
+    connect(m_incoming, &TValueGrid::Hovered, this, [this](int k) {
+        readOut(k < 0 ? pointing_hint : view::weight_text(m_layer, m_neuron, k, m_selectedIn[k]));
+    });
+    m_outgoing = new TValueGrid(this);
+    m_outgoing->SetScale(TValueGrid::Scale::weights);
+    m_outgoing->setGeometry(l.outgoing);
+    m_outgoing->setAccessibleName(QStringLiteral("Outgoing weights"));
+    connect(m_outgoing, &TValueGrid::Hovered, this, [this](int j) {
+        readOut(j < 0 ? pointing_hint : view::weight_text(m_layer + 1, j, m_neuron, m_selectedOut[j]));
+    });
+
+    m_deltaScale = new TDeltaScale(this);
+    m_deltaScale->setGeometry(l.deltas);
+    m_deltaScale->setAccessibleName(QStringLiteral("Deltas of the last learning step"));
+    connect(m_deltaScale, &TDeltaScale::Hovered, this, [this](int L) {
+        readOut(L < 0 || !m_trained ? pointing_hint
+                                    : view::layer_title(L) + QStringLiteral(" deltas: ") +
+                                          m_deltaScale->accessibleDescription().section(QStringLiteral("; "), 2 - L, 2 - L));
+    });
+
+    // Along the bottom, in the tooltip colours, so it never covers a value.
+    m_readOut = new QLabel(pointing_hint, this);
+    m_readOut->setGeometry(l.read_out);
+    m_readOut->setIndent(8);
+    m_readOut->setAutoFillBackground(true);
+    QPalette tip = m_readOut->palette();
+    tip.setColor(QPalette::Window, tip.color(QPalette::ToolTipBase));
+    tip.setColor(QPalette::WindowText, tip.color(QPalette::ToolTipText));
+    m_readOut->setPalette(tip);
+    m_readOut->setAccessibleName(QStringLiteral("Read-out"));
+
+    setTabOrder(m_layers[0], m_layers[1]);
+    setTabOrder(m_layers[1], m_layers[2]);
+}
+
+void TNetworkView::Open()
+{
+    show();  // refreshes in showEvent when a change came while hidden
+    raise();
+    activateWindow();
+}
+
+void TNetworkView::EngineChanged(bool trained)
+{
+    m_byInput = false;
+    m_trained = m_trained || trained;
+    m_stale = true;
+    if (isVisible())
+        refresh();
+}
+
+void TNetworkView::InputChanged()
+{
+    m_byInput = true;
+    m_stale = true;
+    if (isVisible())
+        refresh();
+}
+
+void TNetworkView::showEvent(QShowEvent* event)
+{
+    if (m_stale)
+        refresh();
+    QWidget::showEvent(event);
+}
+
+void TNetworkView::refresh()
+{
+    m_stale = false;
+    m_shown = the_network;  // same sizes after the first time: no allocation
+    if (m_byInput)
+        forward_pass(m_shown);
+    for (int L = 0; L < layer_count; ++L) {
+        m_outputs[L].clear();
+        m_deltas[L].clear();
+        m_weights[L].clear();
+        for (const neuron& n : m_shown.layers[L]) {
+            m_outputs[L].push_back(n.output);
+            m_deltas[L].push_back(n.delta);
+            m_weights[L].insert(m_weights[L].end(), n.weight.begin(), n.weight.end());
+        }
+    }
+    m_limit = 0;
+    for (const auto& w : m_weights)
+        m_limit = std::max(m_limit, view::weight_limit(w));
+    m_winner = winner(m_shown);
+    showNeurons();
+    showSelected();
+    update();
+}
+
+std::optional<float> TNetworkView::delta(int layer, int j) const
+{
+    if (!m_trained)
+        return std::nullopt;
+    return m_deltas[layer][j];
+}
+
+void TNetworkView::showNeurons()
+{
+    static constexpr int rows[layer_count] = {cell_rows, layer_size[1], layer_size[2]};
+    for (int L = 0; L < layer_count; ++L) {
+        if (m_shown.layers[L].empty())
+            continue;
+        TValueGrid* grid = m_layers[L];
+        grid->SetValues(m_outputs[L], rows[L], layer_size[L] / rows[L]);
+        QStringList names;
+        for (int j = 0; j < layer_size[L]; ++j)
+            names << view::neuron_name(L, j, m_outputs[L][j], delta(L, j));
+        grid->SetItemNames(names);
+
+        m_heat[L]->SetValues(m_weights[L], layer_size[L], fan_in(L));
+        m_heat[L]->SetScale(TValueGrid::Scale::weights, m_limit);
+        m_heat[L]->setAccessibleDescription(view::heat_map_description(L, m_weights[L]));
+    }
+    m_layers[2]->SetMarked(m_winner);
+
+    std::array<std::span<const float>, 3> deltas{m_deltas[0], m_deltas[1], m_deltas[2]};
+    m_deltaScale->SetDeltas(deltas, m_trained);
+    m_deltaScale->setAccessibleDescription(m_trained ? view::delta_description(deltas.data())
+                                                     : QStringLiteral("No training yet"));
+}
+
+void TNetworkView::select(int layer, int neuron)
+{
+    if (layer == m_layer && neuron == m_neuron)
+        return;
+    m_layer = layer;
+    m_neuron = neuron;
+    showSelected();
+    update(QRect(0, 0, width(), view::view_layout().incoming.top()));  // its title
+}
+
+void TNetworkView::showSelected()
+{
+    if (m_shown.layers[m_layer].empty())
+        return;
+    const view::Layout l = view::view_layout();
+    const std::vector<real>& in = m_shown.layers[m_layer][m_neuron].weight;
+    m_selectedIn.assign(in.begin(), in.end());
+    if (m_layer == 2) {
+        m_incoming->setGeometry(l.incoming_column);
+        m_incoming->SetValues(m_selectedIn, layer_size[1], 1);
+    } else {
+        // Both lower layers take 36 inputs that have the cells' 4 x 9 shape.
+        m_incoming->setGeometry(l.incoming);
+        m_incoming->SetValues(m_selectedIn, cell_rows, cell_columns);
+    }
+    m_incoming->SetScale(TValueGrid::Scale::weights, m_limit);
+
+    m_selectedOut.clear();
+    if (m_layer + 1 < layer_count)
+        for (const neuron& n : m_shown.layers[m_layer + 1])
+            m_selectedOut.push_back(n.weight[m_neuron]);
+    m_outgoing->SetValues(m_selectedOut, static_cast<int>(m_selectedOut.size()), 1);
+    m_outgoing->SetScale(TValueGrid::Scale::weights, m_limit);
+    m_outgoing->setVisible(!m_selectedOut.empty());
+
+    const QString whose = view::neuron_name(m_layer, m_neuron, m_outputs[m_layer][m_neuron], delta(m_layer, m_neuron)).section(':', 0, 0);
+    m_incoming->setAccessibleName(QStringLiteral("Incoming weights of ") + whose.toLower());
+    m_incoming->setAccessibleDescription(QStringLiteral("%1 weights of %2").arg(in.size()).arg(
+        m_layer == 0 ? QStringLiteral("the cells") : view::layer_title(m_layer - 1).toLower() + QStringLiteral(" neurons")));
+    m_outgoing->setAccessibleName(QStringLiteral("Outgoing weights of ") + whose.toLower());
+}
+
+void TNetworkView::readOut(const QString& text)
+{
+    m_readOut->setText(text);
+}
+
+void TNetworkView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const view::Layout l = view::view_layout();
+    painter.setPen(palette().color(QPalette::WindowText));
+    auto title = [&painter](const QRect& below, const QString& text, int width = 200) {
+        painter.drawText(QRect(below.left(), below.top() - 22, width, 20), Qt::AlignLeft | Qt::AlignBottom, text);
+    };
+    title(l.layers[0], QStringLiteral("Input"), 120);
+    title(l.layers[1], QStringLiteral("Hidden"), 56);
+    title(l.layers[2], QStringLiteral("Output"), 60);
+    painter.drawText(QRect(l.layers[0].left(), l.layers[0].bottom() + 8, 120, 40), Qt::AlignLeft | Qt::TextWordWrap,
+                     m_winner < 0 ? QStringLiteral("Recognised: none") : QStringLiteral("Recognised: %1").arg(m_winner));
+
+    // The output scale: 0 at the bottom, 1 at the top.
+    QLinearGradient outputs(l.output_legend.bottomLeft(), l.output_legend.topLeft());
+    outputs.setColorAt(0, view::output_colour(0));
+    outputs.setColorAt(1, view::output_colour(1));
+    painter.fillRect(l.output_legend, outputs);
+    painter.drawRect(l.output_legend.adjusted(0, 0, -1, -1));
+    painter.drawText(QRect(l.output_legend.right() + 4, l.output_legend.top() - 6, 30, 14), Qt::AlignLeft, "1");
+    painter.drawText(QRect(l.output_legend.right() + 4, l.output_legend.bottom() - 8, 30, 14), Qt::AlignLeft, "0");
+
+    const QString whose = view::layer_title(m_layer).section(' ', 0, 0) + QStringLiteral(" neuron %1").arg(m_neuron);
+    title(l.incoming, whose + QStringLiteral(": weights in"), 120);
+    if (m_layer + 1 < layer_count)
+        title(l.outgoing, QStringLiteral("out"), 40);
+    else
+        painter.drawText(QRect(l.outgoing.left(), l.outgoing.top(), 80, 60), Qt::AlignLeft | Qt::TextWordWrap,
+                         QStringLiteral("out: none, its output is the answer"));
+
+    // The weight scale: -limit at the left, 0, +limit at the right.
+    QLinearGradient weights(l.weight_legend.topLeft(), l.weight_legend.topRight());
+    weights.setColorAt(0, view::weight_colour(-m_limit, m_limit));
+    weights.setColorAt(0.5, view::weight_colour(0, m_limit));
+    weights.setColorAt(1, view::weight_colour(m_limit, m_limit));
+    painter.fillRect(l.weight_legend, weights);
+    painter.drawRect(l.weight_legend.adjusted(0, 0, -1, -1));
+    const QString limit = QString::number(m_limit, 'g', 3);
+    const QRect labels(l.weight_legend.left() - 20, l.weight_legend.bottom() + 2, l.weight_legend.width() + 40, 14);
+    painter.drawText(labels, Qt::AlignLeft, QStringLiteral("-") + limit);
+    painter.drawText(labels, Qt::AlignHCenter, QStringLiteral("0"));
+    painter.drawText(labels, Qt::AlignRight, limit);
+    title(l.weight_legend, QStringLiteral("Weights"));
+
+    title(l.deltas, QStringLiteral("Deltas of the last learning step, by size"), 360);
+    title(l.heat_maps[0], QStringLiteral("Input layer weights, 36 x 36"), 180);
+    title(l.heat_maps[1], QStringLiteral("Hidden, 17 x 36"), 180);
+    title(l.heat_maps[2], QStringLiteral("Output, 10 x 17"), 180);
+    painter.drawText(QRect(l.heat_maps[1].left(), l.heat_maps[1].bottom() + 12, 300, 60), Qt::AlignLeft | Qt::TextWordWrap,
+                     QStringLiteral("A row per neuron, a column per input."));
+}
+
+void TNetworkView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

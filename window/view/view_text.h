@@ -1,0 +1,35 @@
+// What the network view says in words: the names of the neurons, the
+// read-out of a weight and the descriptions of the heat maps and the deltas,
+// for the mouse and for screen readers alike. Numbers are written as the
+// report list boxes write them (FloatToStr).
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <span>
+
+namespace view {
+
+// "Input layer", "Hidden layer", "Output layer".
+QString layer_title(int layer);
+
+// "Hidden neuron 5: output 0.0999…, delta …"; without a delta (no training
+// yet) "…: output …, no training yet".
+QString neuron_name(int layer, int j, float output, std::optional<float> delta);
+
+// What input k of a neuron of this layer is: "cell 3" for the input layer,
+// else the neuron of the layer below that feeds it.
+QString input_name(int layer, int k);
+
+// "Hidden neuron 5, weight of input neuron 12: 0.0101…".
+QString weight_text(int layer, int j, int k, float w);
+
+// A layer's weights, a row per neuron: "17 rows (hidden neurons) by 36
+// columns (input neurons), weights from … to …".
+QString heat_map_description(int layer, std::span<const float> weights);
+
+// The delta magnitudes of each layer, output layer first: "Output layer
+// |delta| from … to …; Hidden layer …; Input layer …".
+QString delta_description(std::span<const float> deltas_by_layer[3]);
+
+}  // namespace view
