@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int label_width = 56;   // the layer names left of the rows
-constexpr int axis_height = 34;   // the decade labels and the ratios below the rows
+constexpr int axis_height = 70;   // the decade labels and the ratios below the rows
 
 } // namespace
 
@@ -30,7 +30,7 @@ void TDeltaScale::SetDeltas(const std::array<std::span<const float>, 3>& deltas,
 
 QRect TDeltaScale::AxisRect() const
 {
-    return QRect(label_width, 0, width() - label_width - 8, height() - axis_height);
+    return QRect(label_width, 0, width() - label_width - 16, height() - axis_height);
 }
 
 QRect TDeltaScale::RowRect(int layer) const
@@ -87,15 +87,15 @@ void TDeltaScale::paintEvent(QPaintEvent*)
             }
     }
     // The ratio of the medians from one layer to the next below it.
-    QStringList ratios;
+    QStringList lines{QStringLiteral("A mark per neuron, the median in orange")};
     for (int L = layer_count - 1; L > 0; --L)
         if (medians[L] && medians[L - 1])
-            ratios << QStringLiteral("%1/%2 %3")
-                          .arg(view::layer_title(L - 1).section(' ', 0, 0), view::layer_title(L).section(' ', 0, 0))
-                          .arg(QString::number(*medians[L - 1] / *medians[L], 'g', 3));
+            lines << QStringLiteral("%1 median / %2 median: %3")
+                         .arg(view::layer_title(L - 1).section(' ', 0, 0), view::layer_title(L).section(' ', 0, 0).toLower())
+                         .arg(QString::number(*medians[L - 1] / *medians[L], 'g', 2));
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRect(0, axis.bottom() + 16, width(), 16), Qt::AlignCenter,
-                     QStringLiteral("|delta|, median marked; ratio of medians: ") + ratios.join(QStringLiteral(", ")));
+    painter.drawText(QRect(axis.left(), axis.bottom() + 18, axis.width(), 52), Qt::AlignLeft | Qt::AlignTop,
+                     lines.join(QLatin1Char('\n')));
 }
 
 void TDeltaScale::mouseMoveEvent(QMouseEvent* event)

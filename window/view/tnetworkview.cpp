@@ -179,7 +179,7 @@ void TNetworkView::select(int layer, int neuron)
     m_layer = layer;
     m_neuron = neuron;
     showSelected();
-    update(QRect(0, 0, width(), view::view_layout().incoming.top()));  // its title
+    update();  // the titles and captions
 }
 
 void TNetworkView::showSelected()
@@ -206,6 +206,8 @@ void TNetworkView::showSelected()
     m_outgoing->SetValues(m_selectedOut, static_cast<int>(m_selectedOut.size()), 1);
     m_outgoing->SetScale(TValueGrid::Scale::weights, m_limit);
     m_outgoing->setVisible(!m_selectedOut.empty());
+    for (int L = 0; L < layer_count; ++L)
+        m_layers[L]->SetHighlighted(L == m_layer ? m_neuron : -1);
 
     const QString whose = view::neuron_name(m_layer, m_neuron, m_outputs[m_layer][m_neuron], delta(m_layer, m_neuron)).section(':', 0, 0);
     m_incoming->setAccessibleName(QStringLiteral("Incoming weights of ") + whose.toLower());
@@ -224,14 +226,28 @@ void TNetworkView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const view::Layout l = view::view_layout();
     painter.setPen(palette().color(QPalette::WindowText));
-    auto title = [&painter](const QRect& below, const QString& text, int width = 200) {
-        painter.drawText(QRect(below.left(), below.top() - 22, width, 20), Qt::AlignLeft | Qt::AlignBottom, text);
+    // A part's title in the 20 pixels above it, a group's 20 above that; a
+    // caption in the 20 below.
+    auto title = [&painter](const QRect& part, const QString& text, int width, int level = 1) {
+        painter.drawText(QRect(part.left(), part.top() - 2 - 20 * level, width, 18), Qt::AlignLeft | Qt::AlignBottom, text);
     };
+    auto caption = [&painter](const QRect& part, const QString& text, int width) {
+        painter.drawText(QRect(part.left(), part.bottom() + 4, width, 18), Qt::AlignLeft | Qt::AlignTop, text);
+    };
+    QFont bold = font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    title(l.layers[0], QStringLiteral("Outputs for the current input"), 280, 2);
+    const QString whose = view::layer_title(m_layer).section(' ', 0, 0) + QStringLiteral(" neuron %1").arg(m_neuron);
+    title(l.incoming, QStringLiteral("Weights of ") + whose.toLower(), 200, 2);
+    title(l.deltas, QStringLiteral("Deltas of the last learning step"), 360, 2);
+    title(l.heat_maps[0], QStringLiteral("Every weight: a row per neuron, a column per input"), 480, 2);
+    painter.setFont(font());
+
     title(l.layers[0], QStringLiteral("Input"), 120);
     title(l.layers[1], QStringLiteral("Hidden"), 56);
     title(l.layers[2], QStringLiteral("Output"), 60);
-    painter.drawText(QRect(l.layers[0].left(), l.layers[0].bottom() + 8, 120, 40), Qt::AlignLeft | Qt::TextWordWrap,
-                     m_winner < 0 ? QStringLiteral("Recognised: none") : QStringLiteral("Recognised: %1").arg(m_winner));
+    caption(l.layers[0], m_winner < 0 ? QStringLiteral("Recognised: none") : QStringLiteral("Recognised: %1").arg(m_winner), 120);
 
     // The output scale: 0 at the bottom, 1 at the top.
     QLinearGradient outputs(l.output_legend.bottomLeft(), l.output_legend.topLeft());
@@ -242,13 +258,17 @@ void TNetworkView::paintEvent(QPaintEvent*)
     painter.drawText(QRect(l.output_legend.right() + 4, l.output_legend.top() - 6, 30, 14), Qt::AlignLeft, "1");
     painter.drawText(QRect(l.output_legend.right() + 4, l.output_legend.bottom() - 8, 30, 14), Qt::AlignLeft, "0");
 
-    const QString whose = view::layer_title(m_layer).section(' ', 0, 0) + QStringLiteral(" neuron %1").arg(m_neuron);
-    title(l.incoming, whose + QStringLiteral(": weights in"), 120);
-    if (m_layer + 1 < layer_count)
-        title(l.outgoing, QStringLiteral("out"), 40);
-    else
-        painter.drawText(QRect(l.outgoing.left(), l.outgoing.top(), 80, 60), Qt::AlignLeft | Qt::TextWordWrap,
+    const QRect in = m_incoming->geometry();
+    title(in, QStringLiteral("in, from ") + (m_layer == 0 ? QStringLiteral("the cells") : view::layer_title(m_layer - 1).section(' ', 0, 0).toLower()), 128);
+    painter.drawText(QRect(in.left(), in.bottom() + 4, 128, 36), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                     view::short_range(m_selectedIn));
+    if (m_layer + 1 < layer_count) {
+        title(l.outgoing, QStringLiteral("out, to ") + view::layer_title(m_layer + 1).section(' ', 0, 0).toLower(), 100);
+        caption(l.outgoing, view::short_range(m_selectedOut), 120);
+    } else {
+        painter.drawText(QRect(l.outgoing.left(), l.outgoing.top(), 70, 80), Qt::AlignLeft | Qt::TextWordWrap,
                          QStringLiteral("out: none, its output is the answer"));
+    }
 
     // The weight scale: -limit at the left, 0, +limit at the right.
     QLinearGradient weights(l.weight_legend.topLeft(), l.weight_legend.topRight());
@@ -262,14 +282,13 @@ void TNetworkView::paintEvent(QPaintEvent*)
     painter.drawText(labels, Qt::AlignLeft, QStringLiteral("-") + limit);
     painter.drawText(labels, Qt::AlignHCenter, QStringLiteral("0"));
     painter.drawText(labels, Qt::AlignRight, limit);
-    title(l.weight_legend, QStringLiteral("Weights"));
+    title(l.weight_legend, QStringLiteral("Weight scale (all maps)"), 200);
 
-    title(l.deltas, QStringLiteral("Deltas of the last learning step, by size"), 360);
-    title(l.heat_maps[0], QStringLiteral("Input layer weights, 36 x 36"), 180);
-    title(l.heat_maps[1], QStringLiteral("Hidden, 17 x 36"), 180);
-    title(l.heat_maps[2], QStringLiteral("Output, 10 x 17"), 180);
-    painter.drawText(QRect(l.heat_maps[1].left(), l.heat_maps[1].bottom() + 12, 300, 60), Qt::AlignLeft | Qt::TextWordWrap,
-                     QStringLiteral("A row per neuron, a column per input."));
+    title(l.heat_maps[0], QStringLiteral("Input layer, 36 x 36"), 180);
+    title(l.heat_maps[1], QStringLiteral("Hidden layer, 17 x 36"), 180);
+    title(l.heat_maps[2], QStringLiteral("Output layer, 10 x 17"), 180);
+    for (int L = 0; L < layer_count; ++L)
+        caption(l.heat_maps[L], view::short_range(m_weights[L]), 180);
 }
 
 void TNetworkView::keyPressEvent(QKeyEvent* event)

@@ -43,6 +43,14 @@ void TValueGrid::SetMarked(int cell)
     update();
 }
 
+void TValueGrid::SetHighlighted(int cell)
+{
+    if (cell == m_highlighted)
+        return;
+    m_highlighted = cell;
+    update();
+}
+
 void TValueGrid::SetSelectable(bool selectable)
 {
     m_selectable = selectable;
@@ -101,15 +109,13 @@ void TValueGrid::paintEvent(QPaintEvent* event)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRectF(CellRect(m_marked)).adjusted(1.5, 1.5, -1.5, -1.5));
     }
-    if (m_selectable && m_current >= 0 && m_current < Count()) {
-        if (ShowsFocus(this)) {
-            DrawFocusRing(painter, CellRect(m_current).adjusted(-1, -1, 2, 2));
-        } else {
-            painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(CellRect(m_current));
-        }
+    if (m_highlighted >= 0 && m_highlighted < Count()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(CellRect(m_highlighted)).adjusted(1, 1, -1, -1));
     }
+    if (m_selectable && m_current >= 0 && m_current < Count() && ShowsFocus(this))
+        DrawFocusRing(painter, CellRect(m_current).adjusted(-1, -1, 2, 2));
 }
 
 void TValueGrid::mouseMoveEvent(QMouseEvent* event)

@@ -23,6 +23,9 @@ public:
     void SetNumbered(bool numbered);
     // A cell drawn with a heavy frame (the recognised digit); -1 for none.
     void SetMarked(int cell);
+    // A cell framed in the highlight colour (the neuron whose weights are
+    // shown); -1 for none.
+    void SetHighlighted(int cell);
     // Focusable, with a current cell and one accessible item per cell.
     void SetSelectable(bool selectable);
     void SetCurrent(int cell);
@@ -61,6 +64,7 @@ private:
     bool m_numbered = false;
     bool m_selectable = false;
     int m_marked = -1;
+    int m_highlighted = -1;
     int m_current = 0;
     int m_hovered = -1;
 };

@@ -121,21 +121,21 @@ Layout view_layout()
 {
     Layout l;
     // Top row: the three layers side by side with the output scale, then the
-    // selected neuron's weights, then the deltas. Titles sit in the 24
-    // pixels above each part.
-    l.layers[0] = QRect(16, 32, 4 * 24, 9 * 24);
-    l.layers[1] = QRect(144, 32, 24, 17 * 14);
-    l.layers[2] = QRect(200, 32, 32, 10 * 24);
-    l.output_legend = QRect(244, 32, 12, 10 * 24);
-    l.incoming = QRect(310, 32, 4 * 20, 9 * 20);
-    l.incoming_column = QRect(310, 32, 20, 17 * 14);
-    l.outgoing = QRect(430, 32, 20, 17 * 14);
-    l.weight_legend = QRect(310, 300, 200, 12);
-    l.deltas = QRect(520, 32, 364, 250);
+    // selected neuron's weights, then the deltas. Each part has a title in
+    // the 20 pixels above it, each group one more above that.
+    l.layers[0] = QRect(16, 52, 4 * 24, 9 * 24);
+    l.layers[1] = QRect(144, 52, 24, 17 * 14);
+    l.layers[2] = QRect(200, 52, 32, 10 * 24);
+    l.output_legend = QRect(244, 52, 12, 10 * 24);
+    l.incoming = QRect(310, 52, 4 * 20, 9 * 20);
+    l.incoming_column = QRect(310, 52, 20, 17 * 14);
+    l.outgoing = QRect(440, 52, 20, 17 * 14);
+    l.weight_legend = QRect(310, 338, 190, 12);
+    l.deltas = QRect(520, 52, 364, 270);
     // Bottom row: the heat maps, 4 to 6 pixels a weight.
-    l.heat_maps[0] = QRect(16, 372, 36 * 4, 36 * 4);
-    l.heat_maps[1] = QRect(200, 372, 36 * 4, 17 * 4);
-    l.heat_maps[2] = QRect(384, 372, 17 * 6, 10 * 6);
+    l.heat_maps[0] = QRect(16, 410, 36 * 4, 36 * 4);
+    l.heat_maps[1] = QRect(200, 410, 36 * 4, 17 * 4);
+    l.heat_maps[2] = QRect(384, 410, 17 * 6, 10 * 6);
     l.read_out = QRect(0, view_size.height() - 24, view_size.width(), 24);
     return l;
 }

@@ -33,8 +33,8 @@ float weight_limit(std::span<const float> weights);
 // A text colour readable on the fill.
 QColor text_colour_on(const QColor& fill);
 
-// The decades the delta scale spans: |delta| from 1E-12 to 1E0.
-inline constexpr int delta_lowest_decade = -12;
+// The decades the delta scale spans: |delta| from 1E-14 to 1E0.
+inline constexpr int delta_lowest_decade = -14;
 inline constexpr int delta_highest_decade = 0;
 // Where |d| lies on that scale, from 0 (left) to 1 (right), clamped at the
 // ends; none for a zero or a value that is not finite, which a logarithmic
@@ -46,7 +46,7 @@ std::optional<double> delta_position(float d);
 std::optional<double> median_magnitude(std::span<const float> values);
 
 // Where the window's parts go; the window has this fixed size.
-inline constexpr QSize view_size{900, 560};
+inline constexpr QSize view_size{900, 600};
 struct Layout {
     QRect layers[3];      // input (4 x 9), hidden (17 in a column), output (10 in a column)
     QRect output_legend;  // 0..1, bottom to top

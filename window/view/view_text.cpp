@@ -37,6 +37,14 @@ QString range_text(std::span<const float> values, bool magnitude)
 
 } // namespace
 
+QString short_range(std::span<const float> values)
+{
+    const auto range = finite_range(values, false);
+    if (!range)
+        return QStringLiteral("no finite values");
+    return QStringLiteral("%1 to %2").arg(QString::number(range->first, 'g', 3), QString::number(range->second, 'g', 3));
+}
+
 QString layer_title(int layer)
 {
     return QStringLiteral("%1 layer").arg(layer_word[layer]);

@@ -21,6 +21,9 @@ QString neuron_name(int layer, int j, float output, std::optional<float> delta);
 // else the neuron of the layer below that feeds it.
 QString input_name(int layer, int k);
 
+// A caption under a map: "0.00713 to 0.0128", three significant digits.
+QString short_range(std::span<const float> values);
+
 // "Hidden neuron 5, weight of input neuron 12: 0.0101…".
 QString weight_text(int layer, int j, int k, float w);
 
