@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <utility>
 
 #include "tcontrols.h"
 #include "tvaluegrid_accessible.h"
@@ -70,7 +71,10 @@ void TValueGrid::SetCurrent(int cell)
 
 void TValueGrid::SetItemNames(const QStringList& names)
 {
-    m_names = names;
+    if (names == m_names)
+        return;
+    const QStringList before = std::exchange(m_names, names);
+    value_grid_items_renamed(this, before);
 }
 
 QRect TValueGrid::CellRect(int cell) const

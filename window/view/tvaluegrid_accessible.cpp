@@ -90,6 +90,12 @@ public:
         return m_cells[index];
     }
 
+    // The item of that cell if a screen reader has asked for it, else null.
+    QAccessibleInterface* made(int index) const
+    {
+        return index >= 0 && static_cast<size_t>(index) < m_cells.size() ? m_cells[index] : nullptr;
+    }
+
     int indexOfChild(const QAccessibleInterface* child) const override
     {
         for (size_t i = 0; i < m_cells.size(); ++i)
@@ -127,6 +133,21 @@ void install_value_grid_accessibility()
 {
     static const bool installed = (QAccessible::installFactory(grid_factory), true);
     (void)installed;
+}
+
+void value_grid_items_renamed(TValueGrid* grid, const QStringList& before)
+{
+    if (!QAccessible::isActive())
+        return;
+    auto* face = dynamic_cast<grid_accessible*>(QAccessible::queryAccessibleInterface(grid));
+    if (!face)
+        return;
+    const QStringList& now = grid->ItemNames();
+    for (int i = 0; i < now.size(); ++i)
+        if (QAccessibleInterface* item = face->made(i); item && (i >= before.size() || before[i] != now[i])) {
+            QAccessibleEvent event(item, QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&event);
+        }
 }
 
 void value_grid_current_changed(TValueGrid* grid)
