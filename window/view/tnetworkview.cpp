@@ -86,8 +86,10 @@ TNetworkView::TNetworkView(QWidget* form) : QWidget(form, Qt::Window)
 
 void TNetworkView::Open()
 {
+    const bool open = isVisible();
     show();  // refreshes in showEvent when a change came while hidden
-    raise();
+    if (open)
+        raise();  // a window just shown is on top already
     activateWindow();
 }
 
