@@ -101,6 +101,8 @@ TEST(ViewText, NeuronsAndWeightsNamedAsTheListBoxesWriteNumbers) {
     EXPECT_EQ(view::weight_text(0, 3, 35, 0.25f), "Input neuron 3, weight of cell 35: 0.25");
     EXPECT_EQ(view::weight_text(2, 9, 16, -2), "Output neuron 9, weight of hidden neuron 16: -2");
     const std::vector<float> w = {0.5f, -0.25f, NAN};
+    EXPECT_EQ(view::neuron_weights_description(0, true, w), "3 weights from the cells, from -0.25 to 0.5");
+    EXPECT_EQ(view::neuron_weights_description(1, false, w), "3 weights to output neurons, from -0.25 to 0.5");
     EXPECT_EQ(view::heat_map_description(2, w), "10 rows (output neurons) by 17 columns (hidden neurons), weights from -0.25 to 0.5");
     const std::vector<float> none;
     std::span<const float> deltas[3] = {none, w, w};

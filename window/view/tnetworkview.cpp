@@ -64,9 +64,7 @@ TNetworkView::TNetworkView(QWidget* form) : QWidget(form, Qt::Window)
     m_deltaScale->setGeometry(l.deltas);
     m_deltaScale->setAccessibleName(QStringLiteral("Deltas of the last learning step"));
     connect(m_deltaScale, &TDeltaScale::Hovered, this, [this](int L) {
-        readOut(L < 0 || !m_trained ? pointing_hint
-                                    : view::layer_title(L) + QStringLiteral(" deltas: ") +
-                                          m_deltaScale->accessibleDescription().section(QStringLiteral("; "), 2 - L, 2 - L));
+        readOut(L < 0 || !m_trained ? pointing_hint : view::layer_delta_text(L, m_deltas[L]));
     });
 
     // Along the bottom, in the tooltip colours, so it never covers a value.
@@ -211,11 +209,12 @@ void TNetworkView::showSelected()
     for (int L = 0; L < layer_count; ++L)
         m_layers[L]->SetHighlighted(L == m_layer ? m_neuron : -1);
 
-    const QString whose = view::neuron_name(m_layer, m_neuron, m_outputs[m_layer][m_neuron], delta(m_layer, m_neuron)).section(':', 0, 0);
+    const QString whose = view::neuron_title(m_layer, m_neuron);
     m_incoming->setAccessibleName(QStringLiteral("Incoming weights of ") + whose.toLower());
-    m_incoming->setAccessibleDescription(QStringLiteral("%1 weights of %2").arg(in.size()).arg(
-        m_layer == 0 ? QStringLiteral("the cells") : view::layer_title(m_layer - 1).toLower() + QStringLiteral(" neurons")));
+    m_incoming->setAccessibleDescription(view::neuron_weights_description(m_layer, true, m_selectedIn));
     m_outgoing->setAccessibleName(QStringLiteral("Outgoing weights of ") + whose.toLower());
+    if (!m_selectedOut.empty())
+        m_outgoing->setAccessibleDescription(view::neuron_weights_description(m_layer, false, m_selectedOut));
 }
 
 void TNetworkView::readOut(const QString& text)
@@ -240,8 +239,7 @@ void TNetworkView::paintEvent(QPaintEvent*)
     bold.setBold(true);
     painter.setFont(bold);
     title(l.layers[0], QStringLiteral("Outputs for the current input"), 280, 2);
-    const QString whose = view::layer_title(m_layer).section(' ', 0, 0) + QStringLiteral(" neuron %1").arg(m_neuron);
-    title(l.incoming, QStringLiteral("Weights of ") + whose.toLower(), 200, 2);
+    title(l.incoming, QStringLiteral("Weights of ") + view::neuron_title(m_layer, m_neuron).toLower(), 200, 2);
     title(l.deltas, QStringLiteral("Deltas of the last learning step"), 360, 2);
     title(l.heat_maps[0], QStringLiteral("Every weight: a row per neuron, a column per input"), 480, 2);
     painter.setFont(font());

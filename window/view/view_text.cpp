@@ -50,9 +50,14 @@ QString layer_title(int layer)
     return QStringLiteral("%1 layer").arg(layer_word[layer]);
 }
 
+QString neuron_title(int layer, int j)
+{
+    return QStringLiteral("%1 neuron %2").arg(layer_word[layer]).arg(j);
+}
+
 QString neuron_name(int layer, int j, float output, std::optional<float> delta)
 {
-    const QString head = QStringLiteral("%1 neuron %2: output %3").arg(layer_word[layer]).arg(j).arg(FloatToStr(output));
+    const QString head = QStringLiteral("%1: output %2").arg(neuron_title(layer, j), FloatToStr(output));
     return delta ? QStringLiteral("%1, delta %2").arg(head, FloatToStr(*delta))
                  : QStringLiteral("%1, no training yet").arg(head);
 }
@@ -84,12 +89,25 @@ QString heat_map_description(int layer, std::span<const float> weights)
         .arg(inputs, range_text(weights, false));
 }
 
+QString layer_delta_text(int layer, std::span<const float> deltas)
+{
+    return QStringLiteral("%1 |delta| %2").arg(layer_title(layer), range_text(deltas, true));
+}
+
 QString delta_description(std::span<const float> deltas_by_layer[3])
 {
     QStringList parts;
     for (int L = layer_count - 1; L >= 0; --L)
-        parts << QStringLiteral("%1 |delta| %2").arg(layer_title(L), range_text(deltas_by_layer[L], true));
+        parts << layer_delta_text(L, deltas_by_layer[L]);
     return parts.join(QStringLiteral("; "));
+}
+
+QString neuron_weights_description(int layer, bool incoming, std::span<const float> weights)
+{
+    const QString whom = incoming ? (layer == 0 ? QStringLiteral("from the cells")
+                                                : QStringLiteral("from %1 neurons").arg(QString::fromLatin1(layer_word[layer - 1]).toLower()))
+                                  : QStringLiteral("to %1 neurons").arg(QString::fromLatin1(layer_word[layer + 1]).toLower());
+    return QStringLiteral("%1 weights %2, %3").arg(weights.size()).arg(whom, range_text(weights, false));
 }
 
 } // namespace view

@@ -13,6 +13,9 @@ namespace view {
 // "Input layer", "Hidden layer", "Output layer".
 QString layer_title(int layer);
 
+// "Hidden neuron 5".
+QString neuron_title(int layer, int j);
+
 // "Hidden neuron 5: output 0.0999…, delta …"; without a delta (no training
 // yet) "…: output …, no training yet".
 QString neuron_name(int layer, int j, float output, std::optional<float> delta);
@@ -31,8 +34,13 @@ QString weight_text(int layer, int j, int k, float w);
 // columns (input neurons), weights from … to …".
 QString heat_map_description(int layer, std::span<const float> weights);
 
-// The delta magnitudes of each layer, output layer first: "Output layer
-// |delta| from … to …; Hidden layer …; Input layer …".
+// One layer's delta magnitudes: "Hidden layer |delta| from … to …".
+QString layer_delta_text(int layer, std::span<const float> deltas);
+// Every layer's, output layer first, joined by "; ".
 QString delta_description(std::span<const float> deltas_by_layer[3]);
+
+// A neuron's weights in or out: "36 weights from the cells, from … to …",
+// "10 weights to output neurons, from … to …".
+QString neuron_weights_description(int layer, bool incoming, std::span<const float> weights);
 
 }  // namespace view
