@@ -28,27 +28,29 @@ protected:
                 if (!same_bits(network_view->Shown().layers[L][j].output, nw.layers[L][j].output)) return false;
         return true;
     }
-    // Everything a user and the engine keep of a session.
+    // The engine's numbers, the reports and the drawn digit after each step
+    // of a session, and every weight at its end.
     static QStringList session(bool view_open) {
         if (view_open) click(Form1->Label1);
         QStringList seen;
-        pick(2);
-        click(bit_label[5]);
-        click(Form1->Button2);
-        click(Form1->Button1);
-        click(Form1->Button2);
-        pick(7);
-        click(bit_label[0]);
-        click(Form1->Button2);
+        auto keep = [&seen] {
+            for (const auto& layer : the_network.layers)
+                for (const neuron& n : layer)
+                    seen << QString::number(n.net, 'g', 9) << QString::number(n.output, 'g', 9)
+                         << QString::number(n.delta, 'g', 9);
+        };
+        for (auto step : {+[] { pick(2); }, +[] { click(bit_label[5]); }, +[] { click(Form1->Button2); },
+                          +[] { click(Form1->Button1); }, +[] { click(Form1->Button2); }, +[] { pick(7); },
+                          +[] { click(bit_label[0]); }, +[] { click(Form1->Button2); }}) {
+            step();
+            keep();
+        }
         for (TListBox* box : result_list)
             for (int i = 0; i < box->Items().Count(); ++i) seen << box->Items().Strings(i);
         seen << Form1->Image1->accessibleName();
         for (const auto& layer : the_network.layers)
-            for (const neuron& n : layer) {
+            for (const neuron& n : layer)
                 for (real w : n.weight) seen << QString::number(w, 'g', 9);
-                seen << QString::number(n.net, 'g', 9) << QString::number(n.output, 'g', 9)
-                     << QString::number(n.delta, 'g', 9);
-            }
         return seen;
     }
 };
