@@ -27,7 +27,11 @@ TNetworkView::TNetworkView(QWidget* form) : QWidget(form, Qt::Window)
         grid->SetSelectable(true);
         grid->setGeometry(l.layers[L]);
         grid->setAccessibleName(view::layer_title(L));
-        connect(grid, &TValueGrid::CurrentChanged, this, [this, L](int j) { select(L, j); });
+        connect(grid, &TValueGrid::CurrentChanged, this, [this, L](int j) {
+            select(L, j);
+            if (j < static_cast<int>(m_outputs[L].size()))  // the keyboard's read-out
+                readOut(view::neuron_name(L, j, m_outputs[L][j], delta(L, j)));
+        });
         connect(grid, &TValueGrid::Hovered, this, [this, L](int j) {
             if (j < 0)
                 return readOut(pointing_hint);
