@@ -182,7 +182,6 @@ void TForm1::Button1Click(QObject*) {
 
 void TForm1::Button2Click(QObject*) {
     forward_pass(the_network);
-    network_view->EngineChanged(false);
     result_list[3]->Items().Clear();
     for (const neuron& n : the_network.layers[2]) result_list[3]->Items().Add(FloatToStr(n.output));
     describe_new_block(result_list[3], 0, "Outputs of Test", "digit");
@@ -196,6 +195,7 @@ void TForm1::Button2Click(QObject*) {
     canvas.Font().SetStyle(TFontStyles() << fsBold);
     canvas.Font().SetName(kai_face);
     canvas.TextOut(0, 0, QString::asprintf("%i", digit));
+    network_view->EngineChanged(false);
 }
 
 void TForm1::Chart1Click(QObject*) {
