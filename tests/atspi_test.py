@@ -226,6 +226,65 @@ def check(form, heard):
                     lambda: re.fullmatch(r"Recognised digit: \d|No digit recognised", images[0].name))
     print("after Test:", told.group(0))
 
+    check_network_view(form, cells, buttons)
+
+
+def find_window(form, name):
+    for window in form.parent or []:
+        if window is not None and window.name == name and pyatspi.STATE_SHOWING in states(window):
+            return window
+    return None
+
+
+def neurons(view):
+    """The neurons' names by layer word ("Input", "Hidden", "Output"), in order."""
+    by_layer = {}
+    for item in descendants(view, pyatspi.ROLE_LIST_ITEM):
+        match = re.fullmatch(r"(Input|Hidden|Output) neuron (\d+): output (\S+), (delta \S+|no training yet)", item.name)
+        assert match, item.name
+        by_layer.setdefault(match.group(1), []).append(match)
+    return by_layer
+
+
+def test_outputs(form):
+    boxes = [b for b in descendants(form, pyatspi.ROLE_LIST) if b.name.startswith("Outputs of Test")]
+    return [line.name for line in pyatspi.utils.findAllDescendants(boxes[0], lambda n: n is not None and n.name)]
+
+
+def check_network_view(form, cells, buttons):
+    # Opened by a click on "Y-delta-Weight", which says so in its tooltip.
+    label = [n for n in descendants(form, pyatspi.ROLE_LABEL) if n.name == "Y-delta-Weight"][0]
+    assert "Ctrl+N" in label.description, label.description
+    x, y, w, h = label.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    subprocess.check_call(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"])
+    view = wait_for("the view opened by the label", lambda: find_window(form, "Network"))
+
+    # Every neuron is an item named by layer, number, output and delta; the
+    # output neurons show what "Test" listed.
+    layers = wait_for("the 63 neurons", lambda: (lambda n: n if sum(map(len, n.values())) == 63 else None)(neurons(view)))
+    assert [len(layers[k]) for k in ("Input", "Hidden", "Output")] == [36, 17, 10], layers.keys()
+    assert all(m.group(4).startswith("delta ") for k in layers for m in layers[k])
+    assert [m.group(3) for m in layers["Output"]] == test_outputs(form)
+    maps = [n for n in descendants(view, pyatspi.ROLE_IMAGE) if n.name.endswith("layer weights")]
+    assert len(maps) == 3 and all("rows" in m.description for m in maps), [(m.name, m.description) for m in maps]
+
+    # Escape closes it; Ctrl+N on the form opens it again.
+    focus_window("Network")
+    subprocess.check_call(["xdotool", "key", "Escape"])
+    wait_for("the view closed", lambda: not find_window(form, "Network"))
+    focus_window("Form1")
+    subprocess.check_call(["xdotool", "key", "ctrl+n"])
+    view = wait_for("the view opened by Ctrl+N", lambda: find_window(form, "Network"))
+
+    # It follows the input through a copy, then "Test". The input is still
+    # digit 9, left by the run: this cell is clear there.
+    before = [m.group(3) for m in neurons(view)["Output"]]
+    do_action(cells["Row 6, column 2"], "Toggle")
+    wait_for("the view following the cell", lambda: [m.group(3) for m in neurons(view)["Output"]] != before)
+    do_action(buttons["Test"], "Press")
+    wait_for("the view following Test", lambda: [m.group(3) for m in neurons(view)["Output"]] == test_outputs(form))
+    print("the view opened by click and by Ctrl+N and followed the input and Test")
+
 
 def find_alert(form):
     application = form.parent

@@ -73,9 +73,9 @@ TEST_F(Window, DesignedControlsAndReportGridWhereTheyBelong) {
         EXPECT_EQ(result_list[n]->parentWidget(), Form1);
         EXPECT_EQ(result_list[n]->Items().Count(), 0);
     }
-    // Everything fits in the window.
+    // Everything fits in the window (the view inside the network is a window of its own).
     for (QWidget* w : Form1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        EXPECT_TRUE(Form1->rect().contains(w->geometry())) << w->objectName().toStdString();
+        if (!w->isWindow()) EXPECT_TRUE(Form1->rect().contains(w->geometry())) << w->objectName().toStdString();
 }
 
 TEST_F(Window, ChartClicksSwitchBetweenTwoAndThreeDimensions) {

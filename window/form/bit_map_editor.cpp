@@ -130,6 +130,7 @@ void TForm1::InputChange(QObject* Sender) {
     load_pattern(the_network, d);
     refresh_bit_labels();
     describe_test_input();
+    network_view->InputChanged();
 }
 
 void TForm1::bitOnClick(QObject* Sender) {
@@ -145,4 +146,5 @@ void TForm1::bitOnClick(QObject* Sender) {
         the_network.input_bit[m] = 1;
     }
     describe_test_input();
+    network_view->InputChanged();
 }

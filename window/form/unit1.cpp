@@ -1,5 +1,6 @@
 #include "unit1.h"
 
+#include <QShortcut>
 #include <algorithm>
 
 #include "bit_map_editor.h"
@@ -11,6 +12,7 @@ TForm1* Form1 = nullptr;
 std::array<TListBox*, result_list_count> result_list{};
 int report_index = 0;
 int training_runs = 0;
+TNetworkView* network_view = nullptr;
 
 namespace {
 
@@ -135,6 +137,13 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     for (TListBox* box : result_list) follow(box);
 
     Image1->setAccessibleDescription("The digit that Test recognises");
+
+    network_view = new TNetworkView(this);
+    Label1->SetCursor(crHandPoint);
+    Label1->SetHint("Opens a window that shows inside the network: outputs, deltas and weights (Ctrl+N)");
+    connect(Label1, &TLabel::OnClick, this, &TForm1::Label1Click);
+    auto* open_view = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
+    connect(open_view, &QShortcut::activated, this, [this] { Label1Click(Label1); });
 }
 
 void describe_test_input() {
@@ -168,6 +177,7 @@ void TForm1::Button1Click(QObject*) {
     form_display display(pattern_series);
     train_network(the_network, display);
     describe_test_input();
+    network_view->EngineChanged(true);
 }
 
 void TForm1::Button2Click(QObject*) {
@@ -185,8 +195,13 @@ void TForm1::Button2Click(QObject*) {
     canvas.Font().SetStyle(TFontStyles() << fsBold);
     canvas.Font().SetName(kai_face);
     canvas.TextOut(0, 0, QString::asprintf("%i", digit));
+    network_view->EngineChanged(false);
 }
 
 void TForm1::Chart1Click(QObject*) {
     Chart1->SetView3D(!Chart1->View3D());
+}
+
+void TForm1::Label1Click(QObject*) {
+    network_view->Open();
 }

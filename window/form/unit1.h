@@ -9,6 +9,7 @@
 
 #include "platform.h"
 #include "tchart.h"
+#include "tnetworkview.h"
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -20,7 +21,7 @@ public:
     TButton* Button1 = nullptr;
     TButton* Button2 = nullptr;
     TImage* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
+    TLabel* Label1 = nullptr;
 
     // The handlers take the control that raised the event, as a QObject*:
     // unit1.ui connects them by their signatures' text.
@@ -30,6 +31,7 @@ public slots:
     void Button1Click(QObject* Sender); // "Train"
     void Button2Click(QObject* Sender); // "Test"
     void Chart1Click(QObject* Sender);  // switches the chart between 2-D and 3-D
+    void Label1Click(QObject* Sender);  // opens the view inside the network (also Ctrl+N)
 };
 
 extern TForm1* Form1;
@@ -38,6 +40,9 @@ extern TForm1* Form1;
 // them one after another; "Test" lists its outputs in result_list[3].
 inline constexpr int result_list_count = 9;
 extern std::array<TListBox*, result_list_count> result_list;
+
+// The window that shows inside the network, made hidden with the form.
+extern TNetworkView* network_view;
 
 // The box that receives the next training report. Never reset; once the last
 // box is reached, later reports are appended there.

@@ -15,7 +15,13 @@
 #include <QPointer>
 #include <QPushButton>
 
-// What every control has: bounds, a parent, a name and a background colour.
+// The mouse pointer over a control; crHandPoint marks one that opens something.
+using TCursor = Qt::CursorShape;
+inline constexpr TCursor crDefault = Qt::ArrowCursor;
+inline constexpr TCursor crHandPoint = Qt::PointingHandCursor;
+
+// What every control has: bounds, a parent, a name, a background colour, a
+// mouse pointer and a hint (its tooltip).
 template <class Base>
 class TControl : public Base {
 public:
@@ -52,6 +58,9 @@ public:
         this->setAutoFillBackground(true);
     }
     TColor Color() const { return from_qcolor(this->palette().color(QPalette::Window)); }
+
+    void SetCursor(TCursor cursor) { this->setCursor(cursor); }
+    void SetHint(const QString& hint) { this->setToolTip(hint); }
 };
 
 // Every control that takes the focus shows it with the same ring, once the
