@@ -75,7 +75,9 @@ TEST_F(Window, DesignedControlsAndReportGridWhereTheyBelong) {
     }
     // Everything fits in the window (the view inside the network is a window of its own).
     for (QWidget* w : Form1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (!w->isWindow()) EXPECT_TRUE(Form1->rect().contains(w->geometry())) << w->objectName().toStdString();
+        if (!w->isWindow()) {
+            EXPECT_TRUE(Form1->rect().contains(w->geometry())) << w->objectName().toStdString();
+        }
 }
 
 TEST_F(Window, ChartClicksSwitchBetweenTwoAndThreeDimensions) {
