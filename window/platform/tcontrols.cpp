@@ -286,8 +286,9 @@ QMargins frameMargins(const QWidget* form)
     return window ? window->frameMargins() : QMargins();
 }
 
-// Wayland lets no client place its windows, nor tell it a frame's margins
-// where the compositor draws the frame.
+// Wayland lets no client place its windows. Where Qt draws the title bar
+// itself it knows the frame's margins; where the compositor draws the frame
+// none are ever reported.
 bool platformPlacesWindows()
 {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
@@ -301,12 +302,15 @@ QRect onScreen(const QRect& outer)
     return screen ? FitOnScreen(outer, screen->availableGeometry()) : outer;
 }
 
+// The frame gets the outer bounds, the client area what the frame leaves;
+// where the platform places windows itself, the size alone.
 void placeWithFrame(QWidget* form, const QRect& outer, const QMargins& frame)
 {
     const QSize client(std::max(0, outer.width() - frame.left() - frame.right()),
                        std::max(0, outer.height() - frame.top() - frame.bottom()));
     form->setMinimumSize(client);
-    form->move(outer.topLeft());  // a window's position is that of its frame
+    if (platformPlacesWindows())
+        form->move(outer.topLeft());  // a window's position is that of its frame
     form->resize(client);
 }
 
@@ -363,14 +367,10 @@ void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
 {
     // Only the latest bounds wait for the frame.
     delete form->findChild<QObject*>(QLatin1String(FrameFitter::name), Qt::FindDirectChildrenOnly);
-    if (!platformPlacesWindows()) {
-        form->setMinimumSize(width, height);
-        form->resize(width, height);
-        return;
-    }
-    const QRect outer = onScreen(QRect(left, top, width, height));
+    const QRect designed(left, top, width, height);
+    const QRect outer = platformPlacesWindows() ? onScreen(designed) : designed;
     const QMargins frame = frameMargins(form);
-    if (frame.isNull() && !form->isVisible()) {
+    if (frame.isNull() && !form->isVisible() && platformPlacesWindows()) {
         const QMargins coming = FrameMarginsBeforeShow(form);
         if (!coming.isNull()) {
             // The native window exists now; the client area is placed inside

@@ -225,8 +225,8 @@ private:
 // the client area gets this size at this position; should a frame appear
 // later, it gets the bounds once, as soon as its margins are known. Where the
 // compositor places windows itself (Wayland) the position is left to it and
-// the client area gets the size: the title bar Qt may draw there is no
-// window manager's frame, and none is ever reported.
+// only the size follows that rule: the title bar Qt draws there is a frame
+// of known margins, a frame the compositor draws is never reported.
 void SetOuterBounds(QWidget* form, int left, int top, int width, int height);
 
 // Where `outer` lies on a screen whose free area (without panels) is `area`:
