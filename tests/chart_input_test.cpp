@@ -48,10 +48,10 @@ protected:
 
     const chart::Layout& l() const { return chart.PlotLayout(); }
     // The pixel of a data point on the linear axes as they are now.
-    QPointF exactly(double x, double y) const { return {l().xMap.to_pixel(x), l().yMap.to_pixel(y)}; }
+    QPointF exactly(double x, double y) const { return {l().x.map.to_pixel(x), l().y.map.to_pixel(y)}; }
     QPoint at(double x, double y) const { return exactly(x, y).toPoint(); }
     void zoom(double x0, double y0, double x1, double y1) { chart.ZoomRect(QRectF(exactly(x0, y1), exactly(x1, y0))); }
-    double shownWidth() const { return l().xMap.hi - l().xMap.lo; }
+    double shownWidth() const { return l().x.map.hi - l().x.map.lo; }
 
     void drag(QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
         QTest::mousePress(&chart, button, mods, from);
@@ -105,8 +105,8 @@ TEST_F(ChartInput, DragsDownRightZoomAndUpLeftRestoreWithoutAClick) {
     };
     overTheLeftEdge(20);
     ASSERT_TRUE(chart.Zoomed());
-    EXPECT_EQ(l().xMap.lo, 0);
-    EXPECT_LT(l().xMap.hi, 1000);
+    EXPECT_EQ(l().x.map.lo, 0);
+    EXPECT_LT(l().x.map.hi, 1000);
     const double first = shownWidth();
     overTheLeftEdge(10);
     EXPECT_LT(shownWidth(), first / 5);
@@ -115,7 +115,7 @@ TEST_F(ChartInput, DragsDownRightZoomAndUpLeftRestoreWithoutAClick) {
 
     drag(l().front.center().toPoint(), l().front.center().toPoint() - QPoint(40, 40));
     EXPECT_FALSE(chart.Zoomed());
-    EXPECT_EQ(l().xMap.hi, 10000);
+    EXPECT_EQ(l().x.map.hi, 10000);
     // A sideways drag (neither diagonal) changes nothing.
     drag(l().front.center().toPoint(), l().front.center().toPoint() + QPoint(40, -40));
     EXPECT_FALSE(chart.Zoomed());
@@ -144,7 +144,7 @@ TEST_F(ChartInput, TheWheelZoomsAboutTheCursor) {
     ASSERT_TRUE(chart.Zoomed());
     EXPECT_NEAR(shownWidth(), 0.8 * 10000, 1);
     // The labels may move the axis by a pixel or two, no more.
-    EXPECT_NEAR(l().xMap.from_pixel(cursor.x()), 2000, 3 * 8000.0 / l().front.width());
+    EXPECT_NEAR(l().x.map.from_pixel(cursor.x()), 2000, 3 * 8000.0 / l().front.width());
     wheel(cursor, 120);
     EXPECT_NEAR(shownWidth(), 0.64 * 10000, 1);
     wheel(cursor, -3 * 120);  // out past the whole of the data
@@ -154,16 +154,16 @@ TEST_F(ChartInput, TheWheelZoomsAboutTheCursor) {
 
 TEST_F(ChartInput, MiddleAndShiftDragsPanTheZoomedView) {
     zoom(4000, 0.5, 6000, 1.2);
-    const double lo = l().xMap.lo, perPixel = 1 / l().xMap.scale();
+    const double lo = l().x.map.lo, perPixel = 1 / l().x.map.scale();
     const QPoint c = l().front.center().toPoint();
     drag(c, c - QPoint(50, 0), Qt::MiddleButton);
-    EXPECT_NEAR(l().xMap.lo, lo + 50 * perPixel, perPixel);  // the data follow the mouse
+    EXPECT_NEAR(l().x.map.lo, lo + 50 * perPixel, perPixel);  // the data follow the mouse
     drag(c, c + QPoint(50, 0), Qt::LeftButton, Qt::ShiftModifier);
-    EXPECT_NEAR(l().xMap.lo, lo, perPixel);
+    EXPECT_NEAR(l().x.map.lo, lo, perPixel);
     EXPECT_EQ(clicks.count(), 0);
     // Panned far past the end, the view stops at the data's edge.
     for (int i = 0; i < 10; ++i) drag(c, c - QPoint(150, 0), Qt::MiddleButton);
-    EXPECT_DOUBLE_EQ(l().xMap.hi, 10000);
+    EXPECT_DOUBLE_EQ(l().x.map.hi, 10000);
 }
 
 // ------------------------------------------------------------ the keys
@@ -173,9 +173,9 @@ TEST_F(ChartInput, KeysZoomPanResetAndSwitch) {
     QTest::keyClick(&chart, Qt::Key_Plus);
     ASSERT_TRUE(chart.Zoomed());
     EXPECT_NEAR(shownWidth(), 8000, 1);
-    const double lo = l().xMap.lo;
+    const double lo = l().x.map.lo;
     QTest::keyClick(&chart, Qt::Key_Right);
-    EXPECT_NEAR(l().xMap.lo, lo + 800, 1);
+    EXPECT_NEAR(l().x.map.lo, lo + 800, 1);
     QTest::keyClick(&chart, Qt::Key_Minus);
     EXPECT_FALSE(chart.Zoomed());
     QTest::keyClick(&chart, Qt::Key_Plus);
@@ -206,7 +206,7 @@ TEST_F(ChartInput, AFocusedChartShowsAFrame) {
 TEST_F(ChartInput, TheMenuDoesWhatItSays) {
     ASSERT_TRUE(choose("Logarithmic epochs (x)", [&] { rightClick(); }));
     EXPECT_TRUE(chart.LogarithmicX());
-    EXPECT_EQ(l().xTicks.labels.front(), "0");
+    EXPECT_EQ(l().x.ticks.labels.front(), "0");
     ASSERT_TRUE(choose("Logarithmic errors (y)", [&] { QTest::keyClick(&chart, Qt::Key_Menu); }));
     EXPECT_TRUE(chart.LogarithmicY());
     ASSERT_TRUE(choose("Logarithmic epochs (x)", [&] { rightClick(); }));
@@ -232,17 +232,17 @@ TEST_F(ChartInput, TheMenuDoesWhatItSays) {
 
 TEST_F(ChartInput, RestingTheMouseReadsOutEveryShownSeriesAtTheNearestX) {
     zoom(0, 0.45, 20, 1.35);
-    QTest::mouseMove(&chart, QPoint(static_cast<int>(l().xMap.to_pixel(3.3)), 100));
+    QTest::mouseMove(&chart, QPoint(static_cast<int>(l().x.map.to_pixel(3.3)), 100));
     QStringList want = {"x: 3"};
     for (int p = 0; p < 10; ++p) want << QStringLiteral("Pattern%1: ").arg(p) + FloatToStr(chart.Series(p)->YValue(3));
     EXPECT_EQ(chart.ReadoutLines(), want);
 
     chart.SetView3D(true);  // the same in 3-D, whose front face carries the x axis
-    QTest::mouseMove(&chart, QPoint(static_cast<int>(l().xMap.to_pixel(2.8)), 100));
+    QTest::mouseMove(&chart, QPoint(static_cast<int>(l().x.map.to_pixel(2.8)), 100));
     EXPECT_EQ(chart.ReadoutLines(), want);
 
     chart.Series(0)->SetActive(false);
-    QTest::mouseMove(&chart, QPoint(static_cast<int>(l().xMap.to_pixel(3.1)), 100));
+    QTest::mouseMove(&chart, QPoint(static_cast<int>(l().x.map.to_pixel(3.1)), 100));
     want.removeAt(1);
     EXPECT_EQ(chart.ReadoutLines(), want);
 
@@ -285,7 +285,7 @@ TEST_F(ChartInput, ANewRunShowsTheFullViewAndKeepsTheUsersChoices) {
     chart.RemoveAllSeries();
     add_run(chart, 50);
     EXPECT_FALSE(chart.Zoomed());
-    EXPECT_EQ(l().xMap.hi, 50);
+    EXPECT_EQ(l().x.map.hi, 50);
     EXPECT_TRUE(chart.LogarithmicY());
     EXPECT_TRUE(chart.View3D());
 }
@@ -305,5 +305,5 @@ TEST(ChartRemoval, RemovedSeriesGiveBackTheirPointsAndCanBeFilledAgain) {
     ASSERT_EQ(old->Count(), 3);
     EXPECT_EQ(old->XValue(0), 5);
     // The axes see only the new points, not the old run's range.
-    EXPECT_EQ(chart.PlotLayout().fullX, (chart::Span{5, 7}));
+    EXPECT_EQ(chart.PlotLayout().x.full, (chart::Span{5, 7}));
 }

@@ -1,6 +1,7 @@
 // The chart: its maths (ranges, ticks, mapping, reduction, projection) and
 // the widget behaviour the form relies on (ownership, clicks, rendering).
 #include "chart_math.h"
+#include "chart_ticks.h"
 #include "dialogs.h"
 #include "tchart.h"
 
@@ -547,10 +548,10 @@ TEST(ChartLayout, LegendAtTheRightAndThePlotBesideIt) {
     EXPECT_GT(l.plot.top(), chart::kMargin + 13);  // below the title line
     EXPECT_EQ(l.front, l.plot);                    // 2-D: no depth
     // The axes map the data's corners onto the plot's.
-    EXPECT_LE(l.xMap.to_pixel(0), l.front.left() + 1);
-    EXPECT_GE(l.xMap.to_pixel(10000), l.front.right() - 1);
-    EXPECT_GE(l.yMap.to_pixel(0.45), l.front.top());
-    EXPECT_LE(l.yMap.to_pixel(1.35), l.front.bottom());
+    EXPECT_LE(l.x.map.to_pixel(0), l.front.left() + 1);
+    EXPECT_GE(l.x.map.to_pixel(10000), l.front.right() - 1);
+    EXPECT_GE(l.y.map.to_pixel(0.45), l.front.top());
+    EXPECT_LE(l.y.map.to_pixel(1.35), l.front.bottom());
 }
 
 TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {
@@ -558,8 +559,8 @@ TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {
         const chart::Layout l = chart::layout(training_chart({width, 250}, false), fixed_metrics);
         // Centred x labels at least 6 px apart.
         double widest = 0;
-        for (double v : l.xTicks.values) widest = std::max(widest, 6.0 * chart::tick_label(v, l.xTicks).size());
-        EXPECT_LE((l.xTicks.values.size() - 1) * (widest + 6), l.front.width()) << width;
+        for (double v : l.x.ticks.values) widest = std::max(widest, 6.0 * chart::tick_label(v, l.x.ticks).size());
+        EXPECT_LE((l.x.ticks.values.size() - 1) * (widest + 6), l.front.width()) << width;
     }
     const chart::Layout low = chart::layout(training_chart({400, 100}, false), fixed_metrics);
     EXPECT_LT(low.legendRows, 10);

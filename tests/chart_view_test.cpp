@@ -2,6 +2,7 @@
 // the rubber band, zoom and pan limits, logarithmic and zoomed ticks, the
 // reduction on logarithmic axes, clipping and the search by x.
 #include "chart_layout.h"
+#include "chart_ticks.h"
 #include "chart_view.h"
 
 #include <QStringList>
@@ -155,23 +156,23 @@ TEST(ChartLogTicks, TheLayoutUsesTheZoomAndRemembersTheFullView) {
     in.title_lines = 1;
     in.range.include(0, 0.45);
     in.range.include(10000, 1.35);
-    in.xzoom = chart::Span{0, 25};
-    in.yzoom = chart::Span{0.5, 1.3};
+    in.x.zoom = chart::Span{0, 25};
+    in.y.zoom = chart::Span{0.5, 1.3};
     const chart::TextMetrics metrics{[](const QString& t) { return 6.0 * t.size(); }, 13};
     const chart::Layout l = chart::layout(in, metrics);
-    EXPECT_EQ(l.xMap.lo, 0);
-    EXPECT_EQ(l.xMap.hi, 25);
-    EXPECT_EQ(l.yMap.lo, 0.5);
-    EXPECT_EQ(l.fullX, (chart::Span{0, 10000}));
-    EXPECT_LE(l.fullY.lo, 0.45);
-    EXPECT_GE(l.fullY.hi, 1.35);
+    EXPECT_EQ(l.x.map.lo, 0);
+    EXPECT_EQ(l.x.map.hi, 25);
+    EXPECT_EQ(l.y.map.lo, 0.5);
+    EXPECT_EQ(l.x.full, (chart::Span{0, 10000}));
+    EXPECT_LE(l.y.full.lo, 0.45);
+    EXPECT_GE(l.y.full.hi, 1.35);
 
-    in.xzoom.reset();
-    in.xscale = chart::x_scale(true);
+    in.x.zoom.reset();
+    in.x.scale = chart::x_scale(true);
     const chart::Layout log = chart::layout(in, metrics);
-    EXPECT_EQ(log.xTicks.labels.front(), "0");
-    EXPECT_EQ(log.xTicks.labels.back(), "10000");
-    EXPECT_DOUBLE_EQ(log.xMap.hi, std::log10(10001.0));
+    EXPECT_EQ(log.x.ticks.labels.front(), "0");
+    EXPECT_EQ(log.x.ticks.labels.back(), "10000");
+    EXPECT_DOUBLE_EQ(log.x.map.hi, std::log10(10001.0));
 }
 
 // ------------------------------------------------------------ drawing the data

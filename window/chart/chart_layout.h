@@ -7,12 +7,12 @@
 #include <QRectF>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "chart_math.h"
+#include "chart_ticks.h"
 #include "chart_view.h"
-
-#include <optional>
 
 namespace chart {
 
@@ -26,14 +26,26 @@ struct TextMetrics {
     double line_height = 13;
 };
 
+// One axis as the chart is asked to show it.
+struct AxisState {
+    Scale scale;
+    std::optional<Span> zoom;  // in axis positions; none: the full view
+};
+
 struct LayoutInput {
     QSizeF size;                   // the whole chart
     int title_lines = 0;
     std::vector<QString> legend;   // one text per shown series, in order
     DataRange range;               // of every shown series
     bool view3d = false;
-    Scale xscale, yscale;
-    std::optional<Span> xzoom, yzoom;  // in axis positions; none: the full view
+    AxisState x, y;                // epochs across, errors up
+};
+
+// One axis as laid out.
+struct AxisLayout {
+    Ticks ticks;
+    AxisMap map;  // axis positions (Scale::to_axis) to pixels
+    Span full;    // what the axis shows when not zoomed
 };
 
 struct Layout {
@@ -41,9 +53,7 @@ struct Layout {
     QRectF front;   // the face the data maps onto (depth 0); the plot itself in 2-D
     QPointF depth;  // screen offset from the front face to the back wall
     Depth3D depth3d;
-    Ticks xTicks, yTicks;
-    AxisMap xMap, yMap;  // axis positions (Scale::to_axis) to pixels
-    Span fullX, fullY;   // what each axis shows when not zoomed
+    AxisLayout x, y;
     QRectF legend;
     int legendRows = 0;  // the series that fit into the legend
 
