@@ -42,6 +42,7 @@ protected:
         chart.resize(400, 250);
         chart.TitleText().Add("Eq degree");
         add_run(chart);
+        chart.SetLogarithmicX(false);  // the axes below reason in epochs
         chart.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
     }
@@ -105,7 +106,7 @@ TEST_F(ChartInput, DragsDownRightZoomAndUpLeftRestoreWithoutAClick) {
     };
     overTheLeftEdge(20);
     ASSERT_TRUE(chart.Zoomed());
-    EXPECT_EQ(l().x.map.lo, 0);
+    EXPECT_EQ(l().x.map.lo, l().x.full.lo);
     EXPECT_LT(l().x.map.hi, 1000);
     const double first = shownWidth();
     overTheLeftEdge(10);
@@ -115,7 +116,7 @@ TEST_F(ChartInput, DragsDownRightZoomAndUpLeftRestoreWithoutAClick) {
 
     drag(l().front.center().toPoint(), l().front.center().toPoint() - QPoint(40, 40));
     EXPECT_FALSE(chart.Zoomed());
-    EXPECT_EQ(l().x.map.hi, 10000);
+    EXPECT_EQ(l().x.map.hi, l().x.full.hi);
     // A sideways drag (neither diagonal) changes nothing.
     drag(l().front.center().toPoint(), l().front.center().toPoint() + QPoint(40, -40));
     EXPECT_FALSE(chart.Zoomed());
@@ -140,13 +141,14 @@ TEST_F(ChartInput, AClickThatWobblesIsStillOneClickAndADoubleClickIsOne) {
 
 TEST_F(ChartInput, TheWheelZoomsAboutTheCursor) {
     const QPoint cursor = at(2000, 0.9);
+    const double full = shownWidth();
     wheel(cursor, 120);
     ASSERT_TRUE(chart.Zoomed());
-    EXPECT_NEAR(shownWidth(), 0.8 * 10000, 1);
+    EXPECT_NEAR(shownWidth(), 0.8 * full, 1);
     // The labels may move the axis by a pixel or two, no more.
     EXPECT_NEAR(l().x.map.from_pixel(cursor.x()), 2000, 3 * 8000.0 / l().front.width());
     wheel(cursor, 120);
-    EXPECT_NEAR(shownWidth(), 0.64 * 10000, 1);
+    EXPECT_NEAR(shownWidth(), 0.64 * full, 1);
     wheel(cursor, -3 * 120);  // out past the whole of the data
     EXPECT_FALSE(chart.Zoomed());
     EXPECT_EQ(clicks.count(), 0);
@@ -163,19 +165,20 @@ TEST_F(ChartInput, MiddleAndShiftDragsPanTheZoomedView) {
     EXPECT_EQ(clicks.count(), 0);
     // Panned far past the end, the view stops at the data's edge.
     for (int i = 0; i < 10; ++i) drag(c, c - QPoint(150, 0), Qt::MiddleButton);
-    EXPECT_DOUBLE_EQ(l().x.map.hi, 10000);
+    EXPECT_DOUBLE_EQ(l().x.map.hi, l().x.full.hi);
 }
 
 // ------------------------------------------------------------ the keys
 
 TEST_F(ChartInput, KeysZoomPanResetAndSwitch) {
     EXPECT_TRUE(chart.focusPolicy() & Qt::TabFocus);
+    const double full = shownWidth();
     QTest::keyClick(&chart, Qt::Key_Plus);
     ASSERT_TRUE(chart.Zoomed());
-    EXPECT_NEAR(shownWidth(), 8000, 1);
+    EXPECT_NEAR(shownWidth(), 0.8 * full, 1);
     const double lo = l().x.map.lo;
     QTest::keyClick(&chart, Qt::Key_Right);
-    EXPECT_NEAR(l().x.map.lo, lo + 800, 1);
+    EXPECT_NEAR(l().x.map.lo, lo + 0.08 * full, 1);
     QTest::keyClick(&chart, Qt::Key_Minus);
     EXPECT_FALSE(chart.Zoomed());
     QTest::keyClick(&chart, Qt::Key_Plus);
@@ -285,7 +288,7 @@ TEST_F(ChartInput, ANewRunShowsTheFullViewAndKeepsTheUsersChoices) {
     chart.RemoveAllSeries();
     add_run(chart, 50);
     EXPECT_FALSE(chart.Zoomed());
-    EXPECT_EQ(l().x.map.hi, 50);
+    EXPECT_LT(l().x.map.hi, 60);  // the new run's 50 epochs, not the old 10001
     EXPECT_TRUE(chart.LogarithmicY());
     EXPECT_TRUE(chart.View3D());
 }
@@ -305,5 +308,6 @@ TEST(ChartRemoval, RemovedSeriesGiveBackTheirPointsAndCanBeFilledAgain) {
     ASSERT_EQ(old->Count(), 3);
     EXPECT_EQ(old->XValue(0), 5);
     // The axes see only the new points, not the old run's range.
-    EXPECT_EQ(chart.PlotLayout().x.full, (chart::Span{5, 7}));
+    EXPECT_GT(chart.PlotLayout().x.full.lo, 4);
+    EXPECT_LT(chart.PlotLayout().x.full.hi, 8);
 }

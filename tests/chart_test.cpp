@@ -547,11 +547,35 @@ TEST(ChartLayout, LegendAtTheRightAndThePlotBesideIt) {
     EXPECT_EQ(l.plot.top(), l.legend.top());
     EXPECT_GT(l.plot.top(), chart::kMargin + 13);  // below the title line
     EXPECT_EQ(l.front, l.plot);                    // 2-D: no depth
-    // The axes map the data's corners onto the plot's.
-    EXPECT_LE(l.x.map.to_pixel(0), l.front.left() + 1);
-    EXPECT_GE(l.x.map.to_pixel(10000), l.front.right() - 1);
-    EXPECT_GE(l.y.map.to_pixel(0.45), l.front.top());
-    EXPECT_LE(l.y.map.to_pixel(1.35), l.front.bottom());
+}
+
+TEST(ChartLayout, TheFullViewKeepsTheDataClearOfTheFrame) {
+    // A training run's curves and the start-up line, on every scale and in
+    // both views: no point of the data lies on (or near) the plot's edges.
+    chart::LayoutInput startup = training_chart({400, 250}, false);
+    startup.legend = {"Random Number"};
+    startup.range = {};
+    startup.range.include(0, 0.0118);
+    startup.range.include(35, 0.0081);
+    for (const chart::LayoutInput& base : {training_chart({400, 250}, false), startup})
+        for (bool view3d : {false, true})
+            for (bool log : {false, true}) {
+                chart::LayoutInput in = base;
+                in.view3d = view3d;
+                in.x.scale = chart::x_scale(log);
+                in.y.scale = chart::y_scale(log);
+                const chart::Layout l = chart::layout(in, fixed_metrics);
+                const chart::DataRange& r = in.range;
+                const double left = l.x.map.to_pixel(in.x.scale.to_axis(r.xmin));
+                const double right = l.x.map.to_pixel(in.x.scale.to_axis(r.xmax));
+                const double bottom = l.y.map.to_pixel(in.y.scale.to_axis(r.ymin));
+                const double top = l.y.map.to_pixel(in.y.scale.to_axis(r.ymax));
+                SCOPED_TRACE(testing::Message() << r.xmax << (view3d ? " 3-D" : " 2-D") << (log ? " log" : ""));
+                EXPECT_GE(left - l.front.left(), 5);
+                EXPECT_GE(l.front.right() - right, 5);
+                EXPECT_GE(l.front.bottom() - bottom, 5);
+                EXPECT_GE(top - l.front.top(), 5);
+            }
 }
 
 TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {

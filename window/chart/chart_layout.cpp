@@ -26,24 +26,23 @@ double place_legend(const LayoutInput& in, const TextMetrics& text, double top, 
 }
 
 // The step every axis takes: the ticks of what it shows, its zoom or, in the
-// full view, the whole of the data (`extent`, in axis positions) - a linear
-// axis out to nice ends, a logarithmic one as it stands - and that full view.
+// full view, the whole of the data (`extent`, in axis positions) and a
+// margin beyond it - a linear axis out to nice ends where they are near -
+// and that full view.
 AxisLayout lay_axis(const AxisState& a, std::pair<double, double> extent, int max_ticks, const Fits& fits) {
-    AxisView full{a.scale, {extent.first, extent.second}, true};
-    if (a.scale.log) std::tie(full.span.lo, full.span.hi) = axis_span(extent.first, extent.second);
+    const auto [lo, hi] = axis_span(extent.first, extent.second);
+    const double margin = extent.first <= extent.second ? kAxisMargin : 0;  // none without data
+    const AxisView full{a.scale, {lo, hi}, true, margin};
     AxisLayout out;
+    out.scale = a.scale;
     if (!a.zoom) {
         out.ticks = choose_ticks(full, max_ticks, fits);
         out.full = {out.ticks.lo, out.ticks.hi};
         return out;
     }
     out.ticks = choose_ticks({a.scale, *a.zoom, false}, max_ticks, fits);
-    if (a.scale.log) {
-        out.full = full.span;
-    } else {
-        const Ticks t = choose_ticks(full, max_ticks, [](const Ticks&) { return true; });
-        out.full = {t.lo, t.hi};
-    }
+    const Ticks t = choose_ticks(full, max_ticks, fits);  // as the full view would have it
+    out.full = {t.lo, t.hi};
     return out;
 }
 

@@ -19,6 +19,9 @@ namespace chart {
 inline constexpr double kMargin = 6;   // between the panel's edge and anything on it
 inline constexpr double kTick = 4;     // axis tick length, outwards
 inline constexpr double kSample = 20;  // the legend's colour line
+// The full view of an axis reaches this share of the data's span beyond
+// each end of the data, so that no curve runs along the plot's frame.
+inline constexpr double kAxisMargin = 0.05;
 
 // How texts measure in the chart's font.
 struct TextMetrics {
@@ -43,6 +46,7 @@ struct LayoutInput {
 
 // One axis as laid out.
 struct AxisLayout {
+    Scale scale;  // the one asked for
     Ticks ticks;
     AxisMap map;  // axis positions (Scale::to_axis) to pixels
     Span full;    // what the axis shows when not zoomed

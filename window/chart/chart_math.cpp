@@ -45,6 +45,11 @@ DataRange data_range(std::span<const double> xs, std::span<const double> ys) {
     return r;
 }
 
+bool wants_log_epochs(const DataRange& r) {
+    if (r.empty() || !(r.xmin > -kLogOffsetX)) return false;
+    return std::log10(kLogOffsetX + r.xmax) - std::log10(kLogOffsetX + r.xmin) >= 2;
+}
+
 std::pair<double, double> axis_span(double lo, double hi) {
     if (!(lo <= hi)) return {0.0, 1.0};  // empty (inverted) or NaN
     lo = std::clamp(lo, -kHuge, kHuge);

@@ -62,6 +62,11 @@ struct DataRange {
 
 DataRange data_range(std::span<const double> xs, std::span<const double> ys);
 
+// Whether epochs from r read better on a logarithmic axis: when they run
+// over two decades of log10(1 + x) or more, a linear axis squeezes the first
+// ones, where a training run's errors fall, into a few pixels.
+bool wants_log_epochs(const DataRange& r);
+
 // The extent of the data on one axis in axis positions, lo > hi when the
 // axis' scale can show none of it.
 std::pair<double, double> shown_extent(const DataRange& r, bool x_axis, Scale s);

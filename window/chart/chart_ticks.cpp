@@ -103,7 +103,7 @@ Ticks choose_log_ticks(Span u, Scale s, int max_ticks, const std::function<bool(
 
 }  // namespace
 
-Ticks nice_ticks(double lo, double hi, int max_ticks) {
+Ticks nice_ticks(double lo, double hi, int max_ticks, double margin) {
     const auto [a, b] = axis_span(lo, hi);
     max_ticks = std::clamp(max_ticks, 2, kMaxTicks);
     Ticks t;
@@ -126,6 +126,21 @@ Ticks nice_ticks(double lo, double hi, int max_ticks) {
     if (few || above * t.step - b <= 0.05 * (b - a)) k1 = above;
     t.lo = std::min(a, k0 * t.step);
     t.hi = std::max(b, k1 * t.step);
+    // The margin: an end short of it moves out to it, or on to the next tick
+    // where that is as near as above.
+    const double room = margin * (b - a);
+    if (t.lo > a - room) {
+        const double q = (a - room) / t.step, k = whole(q).value_or(std::floor(q));
+        const bool near = a - room - k * t.step <= 0.05 * (b - a);
+        t.lo = near ? k * t.step : a - room;
+        if (near) k0 = std::min(k0, k);
+    }
+    if (t.hi < b + room) {
+        const double q = (b + room) / t.step, k = whole(q).value_or(std::ceil(q));
+        const bool near = k * t.step - (b + room) <= 0.05 * (b - a);
+        t.hi = near ? k * t.step : b + room;
+        if (near) k1 = std::max(k1, k);
+    }
     for (double k = k0; k <= k1; ++k) t.values.push_back(k == 0 ? 0.0 : k * t.step);
     t.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(t.step) + 1e-9)));
     for (double v : t.values) t.labels.push_back(tick_label(v, t));
@@ -167,9 +182,12 @@ Ticks ticks_within(double lo, double hi, int max_ticks) {
 }
 
 Ticks choose_ticks(const AxisView& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits) {
-    if (axis.scale.log) return choose_log_ticks(axis.span, axis.scale, max_ticks, fits);
+    if (axis.scale.log) {
+        const double room = axis.full ? axis.margin * axis.span.width() : 0;
+        return choose_log_ticks({axis.span.lo - room, axis.span.hi + room}, axis.scale, max_ticks, fits);
+    }
     for (int n = max_ticks;;) {
-        Ticks t = axis.full ? nice_ticks(axis.span.lo, axis.span.hi, n)
+        Ticks t = axis.full ? nice_ticks(axis.span.lo, axis.span.hi, n, axis.margin)
                             : ticks_within(axis.span.lo, axis.span.hi, n);
         if (n <= 2 || fits(t)) return t;
         n = std::min(n - 1, static_cast<int>(t.values.size()) - 1);

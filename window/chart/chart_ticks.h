@@ -11,12 +11,7 @@
 
 namespace chart {
 
-// An axis from lo to hi with ticks at a "nice" step (1, 2 or 5 times a power
-// of ten): every multiple of the step on the axis, at most max_ticks of them.
-// As in the classic chart components the axis spans the data, and an end
-// moves out to the next tick only when that wastes little room (so wide
-// labels never shrink the plot to half) or when fewer than two ticks would
-// lie inside the data (then both ends do, giving two or three ticks).
+// The ticks of an axis and its ends.
 struct Ticks {
     double lo = 0;  // the axis' ends
     double hi = 1;
@@ -26,7 +21,13 @@ struct Ticks {
     std::vector<QString> labels;  // one per value: the data value it stands for
 };
 
-Ticks nice_ticks(double lo, double hi, int max_ticks);
+// An axis from lo to hi with ticks at a "nice" step (1, 2 or 5 times a power
+// of ten): every multiple of the step on the axis, at most max_ticks of them
+// inside the data. The axis spans the data and `margin` (a share of its
+// span) beyond each end; an end moves out to the next tick only when that
+// wastes little room (so wide labels never shrink the plot to half) or when
+// fewer than two ticks would lie inside the data (then both ends do).
+Ticks nice_ticks(double lo, double hi, int max_ticks, double margin = 0);
 
 // A tick value as a label: no float noise (0.0105, not 0.010500000001),
 // trailing zeros dropped, never "-0"; huge or tiny values in exponent form.
@@ -40,7 +41,8 @@ Ticks ticks_within(double lo, double hi, int max_ticks);
 struct AxisView {
     Scale scale;
     Span span;          // in axis positions
-    bool full = true;   // the full view: a linear axis may widen to nice ends
+    bool full = true;   // the full view: the axis may widen to its margin and to nice ends
+    double margin = 0;  // of the full view beyond each end of `span`, as a share of it
 };
 
 // The tick set for an axis: the densest whose labels `fits` accepts, tried

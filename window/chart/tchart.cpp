@@ -167,7 +167,12 @@ void TChart::SetView3D(bool on) {
     Invalidate();
 }
 
-void TChart::SetLogarithmicX(bool on) { setScale(m_x, chart::x_scale(on), &Layout::x); }
+void TChart::SetLogarithmicX(bool on) {
+    const chart::Scale shown = PlotLayout().x.scale;
+    m_xFollowsData = false;
+    m_x.scale = shown;
+    setScale(m_x, chart::x_scale(on), &Layout::x);
+}
 
 void TChart::SetLogarithmicY(bool on) { setScale(m_y, chart::y_scale(on), &Layout::y); }
 
@@ -208,6 +213,11 @@ TChart::Layout TChart::layout() const {
     in.view3d = m_view3D;
     in.x = m_x;
     in.y = m_y;
+    if (m_xFollowsData && !m_x.zoom) {
+        chart::DataRange all;  // hidden series too, so that hiding one never changes the scale
+        for (const TLineSeries* s : m_series) all.merge(s->Range());
+        in.x.scale = chart::x_scale(chart::wants_log_epochs(all));
+    }
     return chart::layout(in, {[&fm](const QString& t) { return fm.horizontalAdvance(t); }, fm.height()});
 }
 
@@ -334,7 +344,7 @@ void TChart::drawGrid(QPainter& p, const Layout& l) const {
 void TChart::drawSeries(QPainter& p, const Layout& l) const {
     p.save();
     p.setClipRect((m_view3D ? l.plot : l.front).adjusted(0, 0, 1, 1));  // the edges' pixels too
-    const chart::Scale sx = m_x.scale, sy = m_y.scale;
+    const chart::Scale sx = l.x.scale, sy = l.y.scale;
     const double xlo = sx.from_axis(l.x.map.lo), xhi = sx.from_axis(l.x.map.hi);
     // Back to front, so nearer ribbons cover farther ones.
     for (int i = SeriesCount() - 1; i >= 0; --i) {

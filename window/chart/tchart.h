@@ -114,8 +114,12 @@ public:
     void SetView3D(bool on);
 
     // The epoch (x) and error (y) axes: linear, or logarithmic as
-    // log10(1 + x) and log10(y).
-    bool LogarithmicX() const { return m_x.scale.log; }
+    // log10(1 + x) and log10(y). Until the user sets it, the epoch axis is
+    // logarithmic where the series run over two decades of epochs or more
+    // (a training run's 10001 epochs, not the 36 points at start-up), so
+    // that the first epochs, where the errors fall, get their share of the
+    // plot; while a zoom lasts, it keeps the scale the zoom was made on.
+    bool LogarithmicX() const { return PlotLayout().x.scale.log; }
     void SetLogarithmicX(bool on);
     bool LogarithmicY() const { return m_y.scale.log; }
     void SetLogarithmicY(bool on);
@@ -214,6 +218,7 @@ private:
     std::vector<TLineSeries*> m_series;  // shown, in the order added
     bool m_view3D = false;
     chart::AxisState m_x{chart::x_scale(false), {}}, m_y{chart::y_scale(false), {}};
+    bool m_xFollowsData = true;  // the user has not set the epoch axis' scale
     bool m_repaintPending = false;  // an update() is already on its way
 
     Gesture m_gesture = Gesture::None;

@@ -37,6 +37,7 @@ bool TChart::overPlot(QPointF pos) const {
 
 void TChart::setZoom(std::optional<chart::Span> x, std::optional<chart::Span> y) {
     if (x == m_x.zoom && y == m_y.zoom) return;
+    m_x.scale = PlotLayout().x.scale;  // the one the zoom is on
     m_x.zoom = x;
     m_y.zoom = y;
     Invalidate();
@@ -268,7 +269,7 @@ void TChart::CopyToClipboardBitmap() { QGuiApplication::clipboard()->setImage(sc
 std::optional<TChart::Readout> TChart::readout() const {
     if (!m_hover || !overPlot(*m_hover)) return std::nullopt;
     const Layout& l = PlotLayout();
-    const chart::Scale sx = m_x.scale, sy = m_y.scale;
+    const chart::Scale sx = l.x.scale, sy = l.y.scale;
     const double x = sx.from_axis(l.x.map.from_pixel(m_hover->x()));
     // Points arrive in increasing x; a series that was given them otherwise
     // is searched point by point.
