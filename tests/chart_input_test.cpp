@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMenu>
 #include <QPointer>
@@ -251,6 +252,77 @@ TEST_F(ChartInput, RestingTheMouseReadsOutEveryShownSeriesAtTheNearestX) {
 
     QTest::mouseMove(&chart, QPoint(chart.width() - 3, 100));  // over the legend
     EXPECT_TRUE(chart.ReadoutLines().isEmpty());
+}
+
+TEST_F(ChartInput, TheReadoutIsOpaqueClearOfTitleAndLegendAndGoesWithTheMouse) {
+    const QColor base(17, 34, 51);  // a tooltip colour found nowhere else on the chart
+    QPalette palette = chart.palette();
+    palette.setColor(QPalette::ToolTipBase, base);
+    chart.setPalette(palette);
+    auto image = [&] {
+        QImage i(chart.size(), QImage::Format_RGB32);
+        chart.render(&i);
+        return i;
+    };
+    const int titleBottom = 6 + QFontMetrics(chart.font()).height();
+    for (bool view3D : {false, true}) {
+        chart.SetView3D(view3D);
+        const QRect legend = l().legend.toAlignedRect().adjusted(-1, -1, 3, 3);  // its shadow too
+        const QRectF f = l().front;
+        for (double across : {0.05, 0.5, 0.95})
+            for (double down : {0.1, 0.9}) {
+                QTest::mouseMove(&chart, QPointF(f.left() + across * f.width(), f.top() + down * f.height()).toPoint());
+                const QImage shown = image();
+                int box = 0, misplaced = 0;
+                for (int y = 0; y < shown.height(); ++y)
+                    for (int x = 0; x < shown.width(); ++x)
+                        if (shown.pixelColor(x, y) == base) ++box, misplaced += y < titleBottom || legend.contains(x, y);
+                SCOPED_TRACE(testing::Message() << across << ", " << down << (view3D ? " 3-D" : " 2-D"));
+                EXPECT_GT(box, 10000);  // opaque: the colour itself, not blended with what is behind
+                EXPECT_EQ(misplaced, 0);
+            }
+    }
+
+    // Markers only where the curves are in view: the nearest epoch, 3, lies
+    // just left of this one.
+    chart.SetView3D(false);
+    zoom(0, 0.5, 20, 1.3);
+    zoom(3.1, 0.75, 5, 0.81);
+    ASSERT_GT(l().x.map.lo, 3);
+    ASSERT_LT(l().x.map.lo, 3.3);
+    QTest::mouseMove(&chart, QPointF(l().front.left() + 1, l().front.center().y()).toPoint());
+    ASSERT_EQ(chart.ReadoutLines().value(0), "x: 3");
+    const QImage shown = image();
+    QRect box;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixelColor(x, y) == base) box |= QRect(x, y, 1, 1);
+    const QRect plot = l().front.toAlignedRect().adjusted(-1, -1, 1, 1);
+    const QRect legend = l().legend.toAlignedRect().adjusted(-1, -1, 3, 3);
+    int outside = 0;
+    for (int p : {0, 3, 5}) {
+        const QColor colour = to_qcolor(chart.Series(p)->SeriesColor());
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                outside += shown.pixelColor(x, y) == colour && !plot.contains(x, y) && !legend.contains(x, y) &&
+                           !box.adjusted(-1, -1, 1, 1).contains(x, y);
+    }
+    EXPECT_EQ(outside, 0);
+
+    // The mouse leaves: the read-out goes, from the screen too.
+    QApplication::processEvents();
+    int paints = 0;
+    struct Counter : QObject {
+        int& n;
+        explicit Counter(int& count) : n(count) {}
+        bool eventFilter(QObject*, QEvent* e) override { return n += e->type() == QEvent::Paint, false; }
+    } counter(paints);
+    chart.installEventFilter(&counter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&chart, &leave);
+    QApplication::processEvents();
+    EXPECT_TRUE(chart.ReadoutLines().isEmpty());
+    EXPECT_GT(paints, 0);
 }
 
 // ------------------------------------------------------------ drawing zoomed

@@ -103,14 +103,15 @@ TEST(ChartSteering, ZoomKeepsTheAnchorAndRescaleKeepsTheData) {
     EXPECT_EQ(chart::rescale(chart::Span{-0.1, 0.5}, chart::y_scale(false), chart::y_scale(true)), std::nullopt);
 }
 
-TEST(ChartSteering, TheReadoutStaysBesideTheCursorAndOnTheChart) {
-    const QRectF chart(0, 0, 400, 250);
-    EXPECT_EQ(chart::readout_position({100, 50}, {150, 100}, chart), QPointF(114, 66));
-    const QPointF corner = chart::readout_position({350, 240}, {150, 100}, chart);
-    EXPECT_LT(corner.x() + 150, 350);  // flipped to the cursor's left
+TEST(ChartSteering, TheReadoutGoesBesideTheCursorWithinItsRoom) {
+    const QRectF room(0, 20, 300, 230);  // below the title, left of the legend
+    EXPECT_EQ(chart::readout_position({100, 50}, {150, 100}, room), QPointF(114, 66));
+    const QPointF corner = chart::readout_position({280, 240}, {150, 100}, room);
+    EXPECT_LT(corner.x() + 150, 280);  // flipped to the cursor's left
     EXPECT_LT(corner.y() + 100, 240);  // and above it
-    const QPointF tall = chart::readout_position({100, 100}, {150, 240}, chart);
-    EXPECT_TRUE(chart.contains(QRectF(tall, QSizeF(150, 240))));
+    // Neither side has room: the wider side, as far out as the room goes.
+    EXPECT_EQ(chart::readout_position({160, 100}, {200, 200}, room), QPointF(0, 20));
+    EXPECT_EQ(chart::readout_position({140, 100}, {200, 200}, room), QPointF(100, 20));
 }
 
 // ------------------------------------------------------------ ticks

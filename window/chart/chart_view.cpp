@@ -48,14 +48,16 @@ std::optional<Span> rescale(std::optional<Span> zoom, Scale from, Scale to) {
     return s;
 }
 
-QPointF readout_position(QPointF cursor, QSizeF box, const QRectF& bounds) {
+QPointF readout_position(QPointF cursor, QSizeF box, const QRectF& room) {
     constexpr double beside = 14, below = 16, above = 6;  // clear of the pointer's arrow
-    double x = cursor.x() + beside;
-    if (x + box.width() > bounds.right()) x = cursor.x() - beside - box.width();
+    const double right = cursor.x() + beside, left = cursor.x() - beside - box.width();
+    double x = right;
+    if (right + box.width() > room.right())
+        x = left >= room.left() || cursor.x() - room.left() > room.right() - cursor.x() ? left : right;
     double y = cursor.y() + below;
-    if (y + box.height() > bounds.bottom()) y = cursor.y() - above - box.height();
-    x = std::max(bounds.left(), std::min(x, bounds.right() - box.width()));
-    y = std::max(bounds.top(), std::min(y, bounds.bottom() - box.height()));
+    if (y + box.height() > room.bottom()) y = cursor.y() - above - box.height();
+    x = std::max(room.left(), std::min(x, room.right() - box.width()));
+    y = std::max(room.top(), std::min(y, room.bottom() - box.height()));
     return {x, y};
 }
 

@@ -49,9 +49,10 @@ Drag classify_drag(QPointF from, QPointF to);
 // axis, or none when the new scale cannot show them.
 std::optional<Span> rescale(std::optional<Span> zoom, Scale from, Scale to);
 
-// Where a read-out box of `box` size goes beside the cursor: below and to the
-// right, flipped to the other side where it would leave `bounds`, and never
-// outside them when it fits at all.
+// Where a read-out box of `box` size goes: within `room` (the chart less
+// its title and legend), beside the cursor on the side that has room for it,
+// below the cursor or else above it. Where neither side has room, on the
+// side with more of it, as far from the cursor as the room allows.
 QPointF readout_position(QPointF cursor, QSizeF box, const QRectF& bounds);
 
 }  // namespace chart

@@ -471,10 +471,16 @@ void TChart::drawReadout(QPainter& p, const Layout& l, const Readout& r) const {
     double textWidth = 0;
     for (const ReadoutRow& row : r.rows) textWidth = std::max(textWidth, fm.horizontalAdvance(row.text));
     const QSizeF box(std::ceil(textWidth + kSample / 2 + 14), std::ceil(r.rows.size() * lh + 6));
-    const QPointF at = chart::readout_position(*m_hover, box, QRectF(rect()));
-    const QRectF frame(at, box);
-    p.setPen(kAxisColour);
-    p.setBrush(QColor(255, 255, 225, 235));  // the pale yellow of a tooltip
+    // Never over the title or the legend: the room is what lies below the
+    // one and left of the other (its shadow included).
+    const double titleBottom = m_title.Count() > 0 ? kMargin + m_title.Count() * lh : 0;
+    const double right = l.legendRows > 0 ? l.legend.left() - 3 : width();
+    const QRectF room(0, titleBottom, right, height() - titleBottom);
+    const QRectF frame(chart::readout_position(*m_hover, box, room), box);
+    // Opaque, in the colours the desktop gives tooltips.
+    const QColor ink = palette().color(QPalette::ToolTipText);
+    p.setPen(ink);
+    p.setBrush(palette().color(QPalette::ToolTipBase));
     p.drawRect(frame);
     for (std::size_t i = 0; i < r.rows.size(); ++i) {
         const ReadoutRow& row = r.rows[i];
@@ -484,7 +490,7 @@ void TChart::drawReadout(QPainter& p, const Layout& l, const Readout& r) const {
             p.setPen(QPen(row.colour, 2));
             p.drawLine(QPointF(frame.left() + 5, y), QPointF(frame.left() + 5 + kSample / 2, y));
         }
-        p.setPen(kAxisColour);
+        p.setPen(ink);
         p.drawText(QPointF(frame.left() + kSample / 2 + 9, top + fm.ascent()), row.text);
     }
     p.restore();
