@@ -191,20 +191,6 @@ TEST_F(ChartInput, KeysZoomPanResetAndSwitch) {
     EXPECT_EQ(clicks.count(), 2);
 }
 
-TEST_F(ChartInput, AFocusedChartShowsAFrame) {
-    QImage plain(chart.size(), QImage::Format_RGB32), focused(chart.size(), QImage::Format_RGB32);
-    chart.clearFocus();
-    ASSERT_FALSE(chart.hasFocus());
-    chart.render(&plain);
-    chart.activateWindow();
-    chart.setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return chart.hasFocus(); }));
-    chart.render(&focused);
-    int differ = 0;
-    for (int x = 0; x < chart.width(); ++x) differ += plain.pixel(x, 1) != focused.pixel(x, 1);
-    EXPECT_GT(differ, chart.width() / 2) << "a frame along the top edge";
-}
-
 // ------------------------------------------------------------ the menu
 
 TEST_F(ChartInput, TheMenuDoesWhatItSays) {

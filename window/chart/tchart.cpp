@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "tchart_accessible.h"
+#include "tcontrols.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -272,11 +273,7 @@ void TChart::paintEvent(QPaintEvent*) {
     if (l.drawable() && m_gesture == Gesture::None) {
         if (const std::optional<Readout> r = readout()) drawReadout(painter, l, *r);
     }
-    if (hasFocus()) {  // a frame in the colour the style marks focus with
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
-    }
+    if (ShowsFocus(this)) DrawFocusRing(painter, rect());  // as every control shows it
 }
 
 void TChart::resizeEvent(QResizeEvent* event) {
