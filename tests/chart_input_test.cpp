@@ -180,6 +180,10 @@ TEST_F(ChartInput, KeysZoomPanResetAndSwitch) {
     const double lo = l().x.map.lo;
     QTest::keyClick(&chart, Qt::Key_Right);
     EXPECT_NEAR(l().x.map.lo, lo + 0.08 * full, 1);
+    QTest::keyClick(&chart, Qt::Key_Down);  // the view moves down: lower errors come into sight
+    const double low = l().y.map.lo;
+    QTest::keyClick(&chart, Qt::Key_Up);
+    EXPECT_GT(l().y.map.lo, low);
     QTest::keyClick(&chart, Qt::Key_Minus);
     EXPECT_FALSE(chart.Zoomed());
     QTest::keyClick(&chart, Qt::Key_Plus);
@@ -266,6 +270,13 @@ TEST_F(ChartInput, TheReadoutIsOpaqueClearOfTitleAndLegendAndGoesWithTheMouse) {
                 SCOPED_TRACE(testing::Message() << across << ", " << down << (view3D ? " 3-D" : " 2-D"));
                 EXPECT_GT(box, 10000);  // opaque: the colour itself, not blended with what is behind
                 EXPECT_EQ(misplaced, 0);
+                // In 3-D the read-out's line goes on up the back wall, above the front face.
+                const QRect aboveFront(QPoint(int(f.left()), int(l().plot.top()) + 1),
+                                       QPoint(int(l().plot.right()), int(f.top()) - 2));
+                int line = 0;
+                for (int y = aboveFront.top(); view3D && across != 0.5 && y <= aboveFront.bottom(); ++y)
+                    for (int x = aboveFront.left(); x <= aboveFront.right(); ++x) line += shown.pixelColor(x, y) == QColor(90, 90, 90);
+                EXPECT_EQ(line > 0, view3D && across != 0.5);
             }
     }
 

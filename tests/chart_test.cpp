@@ -223,14 +223,6 @@ TEST(ChartReduction, SkipsPointsThatAreNotFinite) {
 
 // ------------------------------------------------------------ 3-D projection
 
-TEST(ChartProjection, DepthGoesUpAndRightAtFortyFiveDegrees) {
-    const QPointF o = chart::oblique_offset(10);
-    EXPECT_GT(o.x(), 0);
-    EXPECT_LT(o.y(), 0);  // up the screen
-    EXPECT_NEAR(o.x(), -o.y(), 1e-12);
-    EXPECT_NEAR(std::hypot(o.x(), o.y()), 10, 1e-9);
-}
-
 TEST(ChartProjection, EachSeriesHasItsOwnSlabBehindTheLast) {
     const chart::Depth3D d = chart::depth_3d({300, 190}, 10);
     EXPECT_GE(d.per_series, 3);
@@ -373,14 +365,6 @@ TEST(ChartSeriesData, TenReadableDistinctColoursInAttachOrder) {
 }
 
 // ------------------------------------------------------------ widget behaviour
-
-TEST(ChartWidget, ViewReadsBackAsSet) {
-    TChart chart;
-    chart.SetView3D(true);
-    EXPECT_TRUE(chart.View3D());
-    chart.SetView3D(false);
-    EXPECT_FALSE(chart.View3D());
-}
 
 TEST(ChartWidget, AClickEmitsOnClickOnceWithTheChart) {
     TChart chart;

@@ -72,6 +72,19 @@ TEST_F(FormFixture, DragPaintsTheFirstCellsNewColourOncePerCell) {
     EXPECT_TRUE(black(0));
     EXPECT_TRUE(black(32));
     EXPECT_TRUE(cells_show_input());
+
+    // A slow hand: from gray 9 to gray 10, two pixels a move.
+    TLabel* first = bit_label[9];
+    QTest::mousePress(first, Qt::LeftButton, {}, first->rect().center());
+    const QPoint to = centre_of(10, first);
+    for (QPoint at = first->rect().center(); at.x() < to.x();) {
+        at.rx() += 2;
+        QMouseEvent move(QEvent::MouseMove, at, first->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(first, &move);
+    }
+    QTest::mouseRelease(first, Qt::LeftButton, {}, to);
+    EXPECT_FALSE(black(9));  // already painted black above, so the stroke paints gray
+    EXPECT_FALSE(black(10));
 }
 
 TEST_F(Keyboard, TabVisitsTheControlsInOrderWithTheGridAsOneStop) {
@@ -125,13 +138,18 @@ TEST_F(Keyboard, SpaceSwitchesTheFocusedCellOnceByItsColour) {
     EXPECT_EQ(the_network.input_bit[5], 0);
 }
 
-TEST_F(Keyboard, EnterPressesTheFocusedButton) {
+TEST_F(Keyboard, EnterPressesTheFocusedButtonOnceWhileHeld) {
     for (Qt::Key k : {Qt::Key_Return, Qt::Key_Enter}) {
         result_list[3]->Items().Clear();
         Form1->Button2->setFocus(Qt::TabFocusReason);
         key(k);
         EXPECT_EQ(result_list[3]->Items().Count(), 10) << k;
     }
+    // Held down on "Train": one run, not one per repeat.
+    Form1->Button1->setFocus(Qt::TabFocusReason);
+    key(Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) key(Qt::Key_Return, true);
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 TEST_F(Keyboard, FocusRingOnlyOnceTheKeyboardMovedTheFocus) {
