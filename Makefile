@@ -34,7 +34,7 @@ bench: build
 screenshots: build
 	./scripts/screenshot $(BUILD) shot docs/start.png \
 	  train screen docs/train.png ok digit 3 test shot docs/test.png chart shot docs/chart3d.png \
-	  chart drag 5 28 36 240 drag 5 28 60 240 hover 70 110 chartshot docs/zoom.png
+	  chart hover 200 150 chartshot docs/readout.png
 	./scripts/screenshot $(BUILD) train ok view viewhover 155 130 viewshot docs/network.png
 
 setup:

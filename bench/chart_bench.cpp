@@ -76,8 +76,8 @@ std::unique_ptr<TChart> trained_chart(const view& v) {
     if (v.zoomed) {
         const chart::Layout& l = chart->PlotLayout();
         const chart::Scale sx = chart::x_scale(v.log), sy = chart::y_scale(v.log);
-        chart->ZoomRect(QRectF(QPointF(l.xMap.to_pixel(sx.to_axis(2000)), l.yMap.to_pixel(sy.to_axis(0.47))),
-                               QPointF(l.xMap.to_pixel(sx.to_axis(3000)), l.yMap.to_pixel(sy.to_axis(0.44)))));
+        chart->ZoomRect(QRectF(QPointF(l.x.map.to_pixel(sx.to_axis(2000)), l.y.map.to_pixel(sy.to_axis(0.47))),
+                               QPointF(l.x.map.to_pixel(sx.to_axis(3000)), l.y.map.to_pixel(sy.to_axis(0.44)))));
     }
     return chart;
 }

@@ -1,6 +1,7 @@
 // The chart: its maths (ranges, ticks, mapping, reduction, projection) and
 // the widget behaviour the form relies on (ownership, clicks, rendering).
 #include "chart_math.h"
+#include "chart_ticks.h"
 #include "dialogs.h"
 #include "tchart.h"
 
@@ -222,14 +223,6 @@ TEST(ChartReduction, SkipsPointsThatAreNotFinite) {
 
 // ------------------------------------------------------------ 3-D projection
 
-TEST(ChartProjection, DepthGoesUpAndRightAtFortyFiveDegrees) {
-    const QPointF o = chart::oblique_offset(10);
-    EXPECT_GT(o.x(), 0);
-    EXPECT_LT(o.y(), 0);  // up the screen
-    EXPECT_NEAR(o.x(), -o.y(), 1e-12);
-    EXPECT_NEAR(std::hypot(o.x(), o.y()), 10, 1e-9);
-}
-
 TEST(ChartProjection, EachSeriesHasItsOwnSlabBehindTheLast) {
     const chart::Depth3D d = chart::depth_3d({300, 190}, 10);
     EXPECT_GE(d.per_series, 3);
@@ -372,14 +365,6 @@ TEST(ChartSeriesData, TenReadableDistinctColoursInAttachOrder) {
 }
 
 // ------------------------------------------------------------ widget behaviour
-
-TEST(ChartWidget, ViewReadsBackAsSet) {
-    TChart chart;
-    chart.SetView3D(true);
-    EXPECT_TRUE(chart.View3D());
-    chart.SetView3D(false);
-    EXPECT_FALSE(chart.View3D());
-}
 
 TEST(ChartWidget, AClickEmitsOnClickOnceWithTheChart) {
     TChart chart;
@@ -546,11 +531,35 @@ TEST(ChartLayout, LegendAtTheRightAndThePlotBesideIt) {
     EXPECT_EQ(l.plot.top(), l.legend.top());
     EXPECT_GT(l.plot.top(), chart::kMargin + 13);  // below the title line
     EXPECT_EQ(l.front, l.plot);                    // 2-D: no depth
-    // The axes map the data's corners onto the plot's.
-    EXPECT_LE(l.xMap.to_pixel(0), l.front.left() + 1);
-    EXPECT_GE(l.xMap.to_pixel(10000), l.front.right() - 1);
-    EXPECT_GE(l.yMap.to_pixel(0.45), l.front.top());
-    EXPECT_LE(l.yMap.to_pixel(1.35), l.front.bottom());
+}
+
+TEST(ChartLayout, TheFullViewKeepsTheDataClearOfTheFrame) {
+    // A training run's curves and the start-up line, on every scale and in
+    // both views: no point of the data lies on (or near) the plot's edges.
+    chart::LayoutInput startup = training_chart({400, 250}, false);
+    startup.legend = {"Random Number"};
+    startup.range = {};
+    startup.range.include(0, 0.0118);
+    startup.range.include(35, 0.0081);
+    for (const chart::LayoutInput& base : {training_chart({400, 250}, false), startup})
+        for (bool view3d : {false, true})
+            for (bool log : {false, true}) {
+                chart::LayoutInput in = base;
+                in.view3d = view3d;
+                in.x.scale = chart::x_scale(log);
+                in.y.scale = chart::y_scale(log);
+                const chart::Layout l = chart::layout(in, fixed_metrics);
+                const chart::DataRange& r = in.range;
+                const double left = l.x.map.to_pixel(in.x.scale.to_axis(r.xmin));
+                const double right = l.x.map.to_pixel(in.x.scale.to_axis(r.xmax));
+                const double bottom = l.y.map.to_pixel(in.y.scale.to_axis(r.ymin));
+                const double top = l.y.map.to_pixel(in.y.scale.to_axis(r.ymax));
+                SCOPED_TRACE(testing::Message() << r.xmax << (view3d ? " 3-D" : " 2-D") << (log ? " log" : ""));
+                EXPECT_GE(left - l.front.left(), 5);
+                EXPECT_GE(l.front.right() - right, 5);
+                EXPECT_GE(l.front.bottom() - bottom, 5);
+                EXPECT_GE(top - l.front.top(), 5);
+            }
 }
 
 TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {
@@ -558,8 +567,8 @@ TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {
         const chart::Layout l = chart::layout(training_chart({width, 250}, false), fixed_metrics);
         // Centred x labels at least 6 px apart.
         double widest = 0;
-        for (double v : l.xTicks.values) widest = std::max(widest, 6.0 * chart::tick_label(v, l.xTicks).size());
-        EXPECT_LE((l.xTicks.values.size() - 1) * (widest + 6), l.front.width()) << width;
+        for (double v : l.x.ticks.values) widest = std::max(widest, 6.0 * chart::tick_label(v, l.x.ticks).size());
+        EXPECT_LE((l.x.ticks.values.size() - 1) * (widest + 6), l.front.width()) << width;
     }
     const chart::Layout low = chart::layout(training_chart({400, 100}, false), fixed_metrics);
     EXPECT_LT(low.legendRows, 10);

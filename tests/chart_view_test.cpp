@@ -2,6 +2,7 @@
 // the rubber band, zoom and pan limits, logarithmic and zoomed ticks, the
 // reduction on logarithmic axes, clipping and the search by x.
 #include "chart_layout.h"
+#include "chart_ticks.h"
 #include "chart_view.h"
 
 #include <QStringList>
@@ -102,14 +103,15 @@ TEST(ChartSteering, ZoomKeepsTheAnchorAndRescaleKeepsTheData) {
     EXPECT_EQ(chart::rescale(chart::Span{-0.1, 0.5}, chart::y_scale(false), chart::y_scale(true)), std::nullopt);
 }
 
-TEST(ChartSteering, TheReadoutStaysBesideTheCursorAndOnTheChart) {
-    const QRectF chart(0, 0, 400, 250);
-    EXPECT_EQ(chart::readout_position({100, 50}, {150, 100}, chart), QPointF(114, 66));
-    const QPointF corner = chart::readout_position({350, 240}, {150, 100}, chart);
-    EXPECT_LT(corner.x() + 150, 350);  // flipped to the cursor's left
+TEST(ChartSteering, TheReadoutGoesBesideTheCursorWithinItsRoom) {
+    const QRectF room(0, 20, 300, 230);  // below the title, left of the legend
+    EXPECT_EQ(chart::readout_position({100, 50}, {150, 100}, room), QPointF(114, 66));
+    const QPointF corner = chart::readout_position({280, 240}, {150, 100}, room);
+    EXPECT_LT(corner.x() + 150, 280);  // flipped to the cursor's left
     EXPECT_LT(corner.y() + 100, 240);  // and above it
-    const QPointF tall = chart::readout_position({100, 100}, {150, 240}, chart);
-    EXPECT_TRUE(chart.contains(QRectF(tall, QSizeF(150, 240))));
+    // Neither side has room: the wider side, as far out as the room goes.
+    EXPECT_EQ(chart::readout_position({160, 100}, {200, 200}, room), QPointF(0, 20));
+    EXPECT_EQ(chart::readout_position({140, 100}, {200, 200}, room), QPointF(100, 20));
 }
 
 // ------------------------------------------------------------ ticks
@@ -155,23 +157,23 @@ TEST(ChartLogTicks, TheLayoutUsesTheZoomAndRemembersTheFullView) {
     in.title_lines = 1;
     in.range.include(0, 0.45);
     in.range.include(10000, 1.35);
-    in.xzoom = chart::Span{0, 25};
-    in.yzoom = chart::Span{0.5, 1.3};
+    in.x.zoom = chart::Span{0, 25};
+    in.y.zoom = chart::Span{0.5, 1.3};
     const chart::TextMetrics metrics{[](const QString& t) { return 6.0 * t.size(); }, 13};
     const chart::Layout l = chart::layout(in, metrics);
-    EXPECT_EQ(l.xMap.lo, 0);
-    EXPECT_EQ(l.xMap.hi, 25);
-    EXPECT_EQ(l.yMap.lo, 0.5);
-    EXPECT_EQ(l.fullX, (chart::Span{0, 10000}));
-    EXPECT_LE(l.fullY.lo, 0.45);
-    EXPECT_GE(l.fullY.hi, 1.35);
+    EXPECT_EQ(l.x.map.lo, 0);
+    EXPECT_EQ(l.x.map.hi, 25);
+    EXPECT_EQ(l.y.map.lo, 0.5);
+    EXPECT_LT(l.x.full.lo, 0);  // the full view and its margins
+    EXPECT_GT(l.x.full.hi, 10000);
+    EXPECT_LT(l.y.full.lo, 0.45);
+    EXPECT_GT(l.y.full.hi, 1.35);
 
-    in.xzoom.reset();
-    in.xscale = chart::x_scale(true);
+    in.x.zoom.reset();
+    in.x.scale = chart::x_scale(true);
     const chart::Layout log = chart::layout(in, metrics);
-    EXPECT_EQ(log.xTicks.labels.front(), "0");
-    EXPECT_EQ(log.xTicks.labels.back(), "10000");
-    EXPECT_DOUBLE_EQ(log.xMap.hi, std::log10(10001.0));
+    EXPECT_EQ(log.x.ticks.labels.front(), "0");
+    EXPECT_EQ(log.x.ticks.labels.back(), "10000");
 }
 
 // ------------------------------------------------------------ drawing the data

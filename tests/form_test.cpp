@@ -168,6 +168,15 @@ TEST_F(Window, TrainingRunFillsChartReportsAndMessage) {
         EXPECT_EQ(s->XValue(10000), 10000);
         EXPECT_NEAR(s->YValue(10000), 0.45, 0.01);
     }
+    // As the chart comes, without zooming: the fall of the first 25 epochs
+    // takes a good part of the width, and the plateau runs clear of the frame.
+    const chart::Layout& l = chart->PlotLayout();
+    auto column = [&](double epoch) { return l.x.map.to_pixel(l.x.scale.to_axis(epoch)); };
+    EXPECT_GT(column(25) - column(0), l.front.width() / 4);
+    double lowest = 1;
+    for (int p = 0; p < 10; ++p) lowest = std::min(lowest, chart->Series(p)->Range().ymin);
+    EXPECT_GE(l.front.bottom() - l.y.map.to_pixel(l.y.scale.to_axis(lowest)), 5);
+
     for (int n = 0; n < 3; ++n) EXPECT_EQ(result_list[n]->Items().Count(), 10) << n;
     for (int n = 3; n < 9; ++n) EXPECT_EQ(result_list[n]->Items().Count(), 0) << n;
     // The report of epoch 0 holds pattern 0's first error as text.

@@ -72,12 +72,23 @@ TEST_F(FormFixture, DragPaintsTheFirstCellsNewColourOncePerCell) {
     EXPECT_TRUE(black(0));
     EXPECT_TRUE(black(32));
     EXPECT_TRUE(cells_show_input());
+
+    // A slow hand: from gray 9 to gray 10, two pixels a move.
+    TLabel* first = bit_label[9];
+    QTest::mousePress(first, Qt::LeftButton, {}, first->rect().center());
+    const QPoint to = centre_of(10, first);
+    for (QPoint at = first->rect().center(); at.x() < to.x();) {
+        at.rx() += 2;
+        QMouseEvent move(QEvent::MouseMove, at, first->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(first, &move);
+    }
+    QTest::mouseRelease(first, Qt::LeftButton, {}, to);
+    EXPECT_FALSE(black(9));  // already painted black above, so the stroke paints gray
+    EXPECT_FALSE(black(10));
 }
 
 TEST_F(Keyboard, TabVisitsTheControlsInOrderWithTheGridAsOneStop) {
-    std::vector<QWidget*> expected;
-    if (Form1->Chart1->focusPolicy() & Qt::TabFocus) expected.push_back(Form1->Chart1);
-    expected.insert(expected.end(), {Form1->Button1, Form1->Button2, pattern_combo, bit_label[0]});
+    std::vector<QWidget*> expected = {Form1->Chart1, Form1->Button1, Form1->Button2, pattern_combo, bit_label[0]};
     for (TListBox* box : result_list) expected.push_back(box);
 
     expected.front()->setFocus(Qt::TabFocusReason);
@@ -127,22 +138,30 @@ TEST_F(Keyboard, SpaceSwitchesTheFocusedCellOnceByItsColour) {
     EXPECT_EQ(the_network.input_bit[5], 0);
 }
 
-TEST_F(Keyboard, EnterPressesTheFocusedButton) {
+TEST_F(Keyboard, EnterPressesTheFocusedButtonOnceWhileHeld) {
     for (Qt::Key k : {Qt::Key_Return, Qt::Key_Enter}) {
         result_list[3]->Items().Clear();
         Form1->Button2->setFocus(Qt::TabFocusReason);
         key(k);
         EXPECT_EQ(result_list[3]->Items().Count(), 10) << k;
     }
+    // Held down on "Train": one run, not one per repeat.
+    Form1->Button1->setFocus(Qt::TabFocusReason);
+    key(Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) key(Qt::Key_Return, true);
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 TEST_F(Keyboard, FocusRingOnlyOnceTheKeyboardMovedTheFocus) {
     const QRgb highlight = QApplication::palette().color(QPalette::Highlight).rgb();
     auto ringed = [highlight](QWidget* w) { return w->grab().toImage().pixel(1, w->height() / 2) == highlight; };
 
+    click(Form1->Chart1);
+    ASSERT_EQ(focused(), Form1->Chart1);
+    EXPECT_FALSE(ringed(Form1->Chart1));  // a click alone shows none
     click(bit_label[5]);
     ASSERT_EQ(focused(), bit_label[5]);
-    EXPECT_FALSE(ringed(bit_label[5]));  // a click alone shows none
+    EXPECT_FALSE(ringed(bit_label[5]));
 
     key(Qt::Key_Right);
     EXPECT_TRUE(ringed(bit_label[6]));
@@ -151,4 +170,8 @@ TEST_F(Keyboard, FocusRingOnlyOnceTheKeyboardMovedTheFocus) {
     ASSERT_EQ(focused(), result_list[0]);
     EXPECT_TRUE(ringed(result_list[0]->viewport()));
     EXPECT_FALSE(ringed(result_list[1]->viewport()));
+    Form1->Button1->setFocus(Qt::TabFocusReason);
+    key(Qt::Key_Backtab);
+    ASSERT_EQ(focused(), Form1->Chart1);
+    EXPECT_TRUE(ringed(Form1->Chart1));
 }

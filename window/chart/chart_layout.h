@@ -7,23 +7,32 @@
 #include <QRectF>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "chart_math.h"
+#include "chart_ticks.h"
 #include "chart_view.h"
-
-#include <optional>
 
 namespace chart {
 
 inline constexpr double kMargin = 6;   // between the panel's edge and anything on it
 inline constexpr double kTick = 4;     // axis tick length, outwards
 inline constexpr double kSample = 20;  // the legend's colour line
+// The full view of an axis reaches this share of the data's span beyond
+// each end of the data, so that no curve runs along the plot's frame.
+inline constexpr double kAxisMargin = 0.05;
 
 // How texts measure in the chart's font.
 struct TextMetrics {
     std::function<double(const QString&)> width;  // advance width in pixels
     double line_height = 13;
+};
+
+// One axis as the chart is asked to show it.
+struct AxisState {
+    Scale scale;
+    std::optional<Span> zoom;  // in axis positions; none: the full view
 };
 
 struct LayoutInput {
@@ -32,8 +41,15 @@ struct LayoutInput {
     std::vector<QString> legend;   // one text per shown series, in order
     DataRange range;               // of every shown series
     bool view3d = false;
-    Scale xscale, yscale;
-    std::optional<Span> xzoom, yzoom;  // in axis positions; none: the full view
+    AxisState x, y;                // epochs across, errors up
+};
+
+// One axis as laid out.
+struct AxisLayout {
+    Scale scale;  // the one asked for
+    Ticks ticks;
+    AxisMap map;  // axis positions (Scale::to_axis) to pixels
+    Span full;    // what the axis shows when not zoomed
 };
 
 struct Layout {
@@ -41,9 +57,7 @@ struct Layout {
     QRectF front;   // the face the data maps onto (depth 0); the plot itself in 2-D
     QPointF depth;  // screen offset from the front face to the back wall
     Depth3D depth3d;
-    Ticks xTicks, yTicks;
-    AxisMap xMap, yMap;  // axis positions (Scale::to_axis) to pixels
-    Span fullX, fullY;   // what each axis shows when not zoomed
+    AxisLayout x, y;
     QRectF legend;
     int legendRows = 0;  // the series that fit into the legend
 

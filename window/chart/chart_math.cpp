@@ -11,17 +11,6 @@ namespace {
 // Beyond this the arithmetic of spans and ticks would overflow; no chart of
 // this program comes near it.
 constexpr double kHuge = 1e300;
-// Hard cap on labels per axis, whatever the caller asks for.
-constexpr int kMaxTicks = 50;
-
-// The smallest of 1, 2, 5 x 10^n that is at least `raw`.
-double nice_step_at_least(double raw) {
-    const double mag = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0})
-        if (m * mag >= raw * (1 - 1e-9)) return m * mag;
-    return 10 * mag;
-}
-
 }  // namespace
 
 void DataRange::include(double x, double y) {
@@ -56,6 +45,11 @@ DataRange data_range(std::span<const double> xs, std::span<const double> ys) {
     return r;
 }
 
+bool wants_log_epochs(const DataRange& r) {
+    if (r.empty() || !(r.xmin > -kLogOffsetX)) return false;
+    return std::log10(kLogOffsetX + r.xmax) - std::log10(kLogOffsetX + r.xmin) >= 2;
+}
+
 std::pair<double, double> axis_span(double lo, double hi) {
     if (!(lo <= hi)) return {0.0, 1.0};  // empty (inverted) or NaN
     lo = std::clamp(lo, -kHuge, kHuge);
@@ -67,53 +61,6 @@ std::pair<double, double> axis_span(double lo, double hi) {
         return {lo - pad, hi + pad};
     }
     return {lo, hi};
-}
-
-Ticks nice_ticks(double lo, double hi, int max_ticks) {
-    const auto [a, b] = axis_span(lo, hi);
-    max_ticks = std::clamp(max_ticks, 2, kMaxTicks);
-    Ticks t;
-    // max_ticks - 1 steps fit into the span, so the multiples inside it are few enough.
-    t.step = nice_step_at_least((b - a) / (max_ticks - 1));
-    // Quotients within rounding error of a whole number are taken as whole,
-    // so 0.0095 / 0.0005 = 18.999999999999996 is tick 19.
-    auto whole = [](double q) {
-        const double k = std::round(q);
-        return std::abs(q - k) <= 1e-9 * std::max(1.0, std::abs(k)) ? std::optional(k) : std::nullopt;
-    };
-    const double qa = a / t.step, qb = b / t.step;
-    double k0 = whole(qa).value_or(std::ceil(qa)), k1 = whole(qb).value_or(std::floor(qb));
-    // An end moves out to the next tick when that costs at most 5% of the
-    // span (tidier, and the end gets a label), or when fewer than two ticks
-    // would be inside.
-    const double below = whole(qa).value_or(std::floor(qa)), above = whole(qb).value_or(std::ceil(qb));
-    const bool few = k1 - k0 < 1;
-    if (few || a - below * t.step <= 0.05 * (b - a)) k0 = below;
-    if (few || above * t.step - b <= 0.05 * (b - a)) k1 = above;
-    t.lo = std::min(a, k0 * t.step);
-    t.hi = std::max(b, k1 * t.step);
-    for (double k = k0; k <= k1; ++k) t.values.push_back(k == 0 ? 0.0 : k * t.step);
-    t.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(t.step) + 1e-9)));
-    for (double v : t.values) t.labels.push_back(tick_label(v, t));
-    return t;
-}
-
-QString tick_label(double value, const Ticks& ticks) {
-    if (std::abs(value) < ticks.step * 1e-6) value = 0;  // no "-0"
-    const double mag = std::max(std::abs(ticks.lo), std::abs(ticks.hi));
-    if (mag >= 1e7 || ticks.decimals > 6) {
-        // Enough significant digits to tell neighbouring ticks apart.
-        const int digits = std::clamp(static_cast<int>(std::floor(std::log10(mag)) -
-                                                       std::floor(std::log10(ticks.step))) + 1,
-                                      1, 15);
-        return QString::number(value, 'g', digits);
-    }
-    QString s = QString::number(value, 'f', ticks.decimals);
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0'))) s.chop(1);
-        if (s.endsWith(QLatin1Char('.'))) s.chop(1);
-    }
-    return s;
 }
 
 std::vector<QPointF> reduce_to_columns(std::span<const double> xs, std::span<const double> ys,

@@ -1,4 +1,4 @@
-// The chart's arithmetic: data ranges, axis scales and ticks, data-to-pixel
+// The chart's arithmetic: data ranges, axis scales, data-to-pixel
 // mapping, the per-pixel-column reduction of long series, clipping, the
 // search for points by x and the 3-D projection. Nothing here draws; the
 // widget only paints what these functions return.
@@ -7,7 +7,6 @@
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
-#include <QString>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -38,6 +37,13 @@ inline constexpr double kLogOffsetY = 0;
 inline Scale x_scale(bool log) { return {log, log ? kLogOffsetX : 0}; }
 inline Scale y_scale(bool log) { return {log, log ? kLogOffsetY : 0}; }
 
+// An interval of axis positions.
+struct Span {
+    double lo = 0, hi = 1;
+    double width() const { return hi - lo; }
+    bool operator==(const Span&) const = default;
+};
+
 // Bounds of a set of points. Starts inverted (empty); points that are not
 // finite are ignored, so one NaN cannot wreck the axes.
 struct DataRange {
@@ -56,6 +62,11 @@ struct DataRange {
 
 DataRange data_range(std::span<const double> xs, std::span<const double> ys);
 
+// Whether epochs from r read better on a logarithmic axis: when they run
+// over two decades of log10(1 + x) or more, a linear axis squeezes the first
+// ones, where a training run's errors fall, into a few pixels.
+bool wants_log_epochs(const DataRange& r);
+
 // The extent of the data on one axis in axis positions, lo > hi when the
 // axis' scale can show none of it.
 std::pair<double, double> shown_extent(const DataRange& r, bool x_axis, Scale s);
@@ -63,27 +74,6 @@ std::pair<double, double> shown_extent(const DataRange& r, bool x_axis, Scale s)
 // The span an axis must show for data from lo to hi: an empty range gives
 // 0..1, a flat one is widened around its value so it still has an extent.
 std::pair<double, double> axis_span(double lo, double hi);
-
-// An axis from lo to hi with ticks at a "nice" step (1, 2 or 5 times a power
-// of ten): every multiple of the step on the axis, at most max_ticks of them.
-// As in the classic chart components the axis spans the data, and an end
-// moves out to the next tick only when that wastes little room (so wide
-// labels never shrink the plot to half) or when fewer than two ticks would
-// lie inside the data (then both ends do, giving two or three ticks).
-struct Ticks {
-    double lo = 0;  // the axis' ends
-    double hi = 1;
-    double step = 1;
-    int decimals = 0;  // digits after the point that the step needs
-    std::vector<double> values;   // axis positions
-    std::vector<QString> labels;  // one per value: the data value it stands for
-};
-
-Ticks nice_ticks(double lo, double hi, int max_ticks);
-
-// A tick value as a label: no float noise (0.0105, not 0.010500000001),
-// trailing zeros dropped, never "-0"; huge or tiny values in exponent form.
-QString tick_label(double value, const Ticks& ticks);
 
 // Linear map from axis values lo..hi to pixels p0..p1. For a vertical axis
 // p0 is the bottom pixel, so larger values go up the screen.

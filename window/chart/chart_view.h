@@ -1,6 +1,6 @@
 // The chart's view as the user steers it: which part of the data the axes
-// show (zoomed by a rubber band, the wheel or the keys, moved by panning),
-// the ticks of a zoomed or logarithmic axis, and where the read-out goes.
+// show (zoomed by a rubber band, the wheel or the keys, moved by panning)
+// and where the read-out goes.
 // All of it in axis positions (see Scale), as pure functions.
 #pragma once
 
@@ -8,18 +8,10 @@
 
 #include <QPointF>
 #include <QRectF>
-#include <functional>
 #include <optional>
 #include <utility>
 
 namespace chart {
-
-// An interval of axis positions.
-struct Span {
-    double lo = 0, hi = 1;
-    double width() const { return hi - lo; }
-    bool operator==(const Span&) const = default;
-};
 
 // The narrowest view, as a fraction of the full one: far below a single
 // epoch of a training run, far above the rounding of doubles.
@@ -57,28 +49,10 @@ Drag classify_drag(QPointF from, QPointF to);
 // axis, or none when the new scale cannot show them.
 std::optional<Span> rescale(std::optional<Span> zoom, Scale from, Scale to);
 
-// The ticks for an axis that shows exactly lo..hi (a zoomed axis): every
-// multiple of a nice step inside, at most max_ticks of them.
-Ticks ticks_within(double lo, double hi, int max_ticks);
-
-// What an axis shows and how its data are placed.
-struct AxisView {
-    Scale scale;
-    Span span;          // in axis positions
-    bool full = true;   // the full view: a linear axis may widen to nice ends
-};
-
-// The tick set for an axis: the densest whose labels `fits` accepts, tried
-// from max_ticks down. A linear axis steps by 1, 2 or 5 times a power of ten.
-// A logarithmic one tries 1..9 per decade, then 1, 2, 5, then decades, then
-// every n-th decade, and falls back to a linear step between the data
-// values when the span holds fewer than two of those; epoch 0 gets a tick
-// of its own on the log10(1 + x) axis. When nothing fits, the sparsest set.
-Ticks choose_ticks(const AxisView& axis, int max_ticks, const std::function<bool(const Ticks&)>& fits);
-
-// Where a read-out box of `box` size goes beside the cursor: below and to the
-// right, flipped to the other side where it would leave `bounds`, and never
-// outside them when it fits at all.
+// Where a read-out box of `box` size goes: within `room` (the chart less
+// its title and legend), beside the cursor on the side that has room for it,
+// below the cursor or else above it. Where neither side has room, on the
+// side with more of it, as far from the cursor as the room allows.
 QPointF readout_position(QPointF cursor, QSizeF box, const QRectF& bounds);
 
 }  // namespace chart

@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "tchart_accessible.h"
+#include "tcontrols.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -48,19 +50,22 @@ const QColor kReadoutLine(90, 90, 90);
 
 TLineSeries::TLineSeries(TChart* owner) : QObject(owner) {}
 
-TLineSeries::~TLineSeries() {
-    if (m_chart) m_chart->detach(this);
-}
+TLineSeries::~TLineSeries() { SetParentChart(nullptr); }
 
 void TLineSeries::SetParentChart(TChart* chart) {
     if (chart == m_chart) return;
-    if (m_chart) m_chart->detach(this);
+    TChart* old = std::exchange(m_chart, chart);
+    if (old) old->RemoveSeries(this);
     if (chart) chart->AddSeries(this);
+}
+
+void TLineSeries::changed() const {
+    if (m_chart) m_chart->Invalidate();
 }
 
 void TLineSeries::SetTitle(const QString& title) {
     m_title = title;
-    if (m_chart) m_chart->scheduleRepaint();
+    changed();
 }
 
 int TLineSeries::AddXY(double x, double y, const QString&, TColor) {
@@ -69,14 +74,27 @@ int TLineSeries::AddXY(double x, double y, const QString&, TColor) {
     m_x.push_back(x);
     m_y.push_back(y);
     m_range.include(x, y);
-    if (m_chart) m_chart->scheduleRepaint();
+    changed();
     return index;
+}
+
+void TLineSeries::Clear() {
+    std::vector<double>().swap(m_x);
+    std::vector<double>().swap(m_y);
+    m_range = {};
+    m_sorted = true;
+    changed();
+}
+
+void TLineSeries::SetSeriesColor(TColor colour) {
+    m_colour = colour;
+    changed();
 }
 
 void TLineSeries::SetActive(bool on) {
     if (on == m_active) return;
     m_active = on;
-    if (m_chart) m_chart->scheduleRepaint();
+    changed();
 }
 
 double TLineSeries::XValue(int i) const { return i >= 0 && i < Count() ? m_x[i] : 0.0; }
@@ -87,12 +105,12 @@ double TLineSeries::YValue(int i) const { return i >= 0 && i < Count() ? m_y[i] 
 
 void TChartTitle::Clear() {
     m_lines.clear();
-    m_chart->scheduleRepaint();
+    m_chart->Invalidate();
 }
 
 void TChartTitle::Add(const QString& line) {
     m_lines.append(line);
-    m_chart->scheduleRepaint();
+    m_chart->Invalidate();
 }
 
 // ---------------------------------------------------------------- TChart
@@ -108,33 +126,37 @@ TChart::TChart(QWidget* parent) : QWidget(parent) {
 
 TChart::~TChart() {
     // Series shown here but owned elsewhere must not call back into a dead chart.
-    for (TLineSeries* s : m_series) s->m_chart = nullptr;
+    for (TLineSeries* s : std::exchange(m_series, {})) s->SetParentChart(nullptr);
 }
 
 void TChart::RemoveAllSeries() {
-    for (TLineSeries* s : m_series) {
-        s->m_chart = nullptr;
+    for (TLineSeries* s : std::exchange(m_series, {})) {
+        s->SetParentChart(nullptr);
         // Nothing shows these points again: their memory goes back, while
         // the series itself stays with its owner.
-        std::vector<double>().swap(s->m_x);
-        std::vector<double>().swap(s->m_y);
-        s->m_range = {};
-        s->m_sorted = true;
+        s->Clear();
     }
-    m_series.clear();
-    m_zoomX.reset();
-    m_zoomY.reset();
+    m_x.zoom.reset();
+    m_y.zoom.reset();
     m_hover.reset();
-    scheduleRepaint();
+    Invalidate();
 }
 
 void TChart::AddSeries(TLineSeries* s) {
-    if (!s || s->m_chart == this) return;
-    if (s->m_chart) s->m_chart->detach(s);
-    s->m_chart = this;
-    s->m_colour = kPalette[m_series.size() % kPalette.size()];
+    if (!s || std::find(m_series.begin(), m_series.end(), s) != m_series.end()) return;
+    if (s->ParentChart() != this) {
+        s->SetParentChart(this);  // which comes back here
+        return;
+    }
     m_series.push_back(s);
-    scheduleRepaint();
+    s->SetSeriesColor(kPalette[(m_series.size() - 1) % kPalette.size()]);
+    Invalidate();
+}
+
+void TChart::RemoveSeries(TLineSeries* s) {
+    if (std::erase(m_series, s) == 0) return;
+    if (s->ParentChart() == this) s->SetParentChart(nullptr);
+    Invalidate();
 }
 
 TLineSeries* TChart::Series(int i) const {
@@ -147,32 +169,25 @@ void TChart::SetView3D(bool on) {
 }
 
 void TChart::SetLogarithmicX(bool on) {
-    setLogarithmic(on, m_logX, m_zoomX, chart::x_scale, &chart::Layout::fullX);
+    const chart::Scale shown = PlotLayout().x.scale;
+    m_xFollowsData = false;
+    m_x.scale = shown;
+    setScale(m_x, chart::x_scale(on), &Layout::x);
 }
 
-void TChart::SetLogarithmicY(bool on) {
-    setLogarithmic(on, m_logY, m_zoomY, chart::y_scale, &chart::Layout::fullY);
-}
+void TChart::SetLogarithmicY(bool on) { setScale(m_y, chart::y_scale(on), &Layout::y); }
 
-void TChart::setLogarithmic(bool on, bool& log, std::optional<chart::Span>& zoom, chart::Scale (*scale)(bool),
-                            chart::Span chart::Layout::*full) {
-    if (on == log) return;
+void TChart::setScale(chart::AxisState& axis, chart::Scale scale, chart::AxisLayout Layout::*laid) {
+    if (scale.log == axis.scale.log) return;
     // The zoom keeps its data values, within what the new axis shows.
-    zoom = chart::rescale(zoom, scale(log), scale(on));
-    log = on;
+    axis.zoom = chart::rescale(axis.zoom, axis.scale, scale);
+    axis.scale = scale;
     m_layout.reset();
-    if (zoom) zoom = chart::settle(*zoom, PlotLayout().*full);
+    if (axis.zoom) axis.zoom = chart::settle(*axis.zoom, (PlotLayout().*laid).full);
     Invalidate();
 }
 
 void TChart::Invalidate() {
-    m_sceneValid = false;
-    m_layout.reset();
-    update();
-    chart_accessible_changed(this);
-}
-
-void TChart::scheduleRepaint() {
     chart_accessible_changed(this);  // every change of title, series or points comes here
     m_sceneValid = false;
     if (m_layout) m_layout.reset();
@@ -181,15 +196,10 @@ void TChart::scheduleRepaint() {
     update();
 }
 
-void TChart::detach(TLineSeries* s) {
-    std::erase(m_series, s);
-    s->m_chart = nullptr;
-    scheduleRepaint();
-}
-
-QString TChart::seriesName(int i) const {
-    const QString& title = m_series[i]->Title();
-    return title.isEmpty() ? QStringLiteral("Series%1").arg(i + 1) : title;
+QString TChart::SeriesName(int i) const {
+    const TLineSeries* s = Series(i);
+    if (!s) return {};
+    return s->Title().isEmpty() ? QStringLiteral("Series%1").arg(i + 1) : s->Title();
 }
 
 TChart::Layout TChart::layout() const {
@@ -198,14 +208,17 @@ TChart::Layout TChart::layout() const {
     in.size = size();
     in.title_lines = m_title.Count();
     for (int i = 0; i < SeriesCount(); ++i) {
-        in.legend.push_back(seriesName(i));
-        if (m_series[i]->m_active) in.range.merge(m_series[i]->m_range);
+        in.legend.push_back(SeriesName(i));
+        if (m_series[i]->Active()) in.range.merge(m_series[i]->Range());
     }
     in.view3d = m_view3D;
-    in.xscale = chart::x_scale(m_logX);
-    in.yscale = chart::y_scale(m_logY);
-    in.xzoom = m_zoomX;
-    in.yzoom = m_zoomY;
+    in.x = m_x;
+    in.y = m_y;
+    if (m_xFollowsData && !m_x.zoom) {
+        chart::DataRange all;  // hidden series too, so that hiding one never changes the scale
+        for (const TLineSeries* s : m_series) all.merge(s->Range());
+        in.x.scale = chart::x_scale(chart::wants_log_epochs(all));
+    }
     return chart::layout(in, {[&fm](const QString& t) { return fm.horizontalAdvance(t); }, fm.height()});
 }
 
@@ -260,11 +273,7 @@ void TChart::paintEvent(QPaintEvent*) {
     if (l.drawable() && m_gesture == Gesture::None) {
         if (const std::optional<Readout> r = readout()) drawReadout(painter, l, *r);
     }
-    if (hasFocus()) {  // a frame in the colour the style marks focus with
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
-    }
+    if (ShowsFocus(this)) DrawFocusRing(painter, rect());  // as every control shows it
 }
 
 void TChart::resizeEvent(QResizeEvent* event) {
@@ -315,15 +324,15 @@ void TChart::drawGrid(QPainter& p, const Layout& l) const {
     const QPointF d = l.depth;
     // Ticks on the axis' ends lie on the walls' edges and need no grid line.
     auto inner = [](double v, const chart::Ticks& t) { return v != t.lo && v != t.hi; };
-    for (double v : l.yTicks.values) {
-        if (!inner(v, l.yTicks)) continue;
-        const double y = std::round(l.yMap.to_pixel(v));
+    for (double v : l.y.ticks.values) {
+        if (!inner(v, l.y.ticks)) continue;
+        const double y = std::round(l.y.map.to_pixel(v));
         p.drawLine(QPointF(back.left(), y + d.y()), QPointF(back.right(), y + d.y()));
         if (m_view3D) p.drawLine(QPointF(l.front.left(), y), QPointF(back.left(), y + d.y()));
     }
-    for (double v : l.xTicks.values) {
-        if (!inner(v, l.xTicks)) continue;
-        const double x = std::round(l.xMap.to_pixel(v));
+    for (double v : l.x.ticks.values) {
+        if (!inner(v, l.x.ticks)) continue;
+        const double x = std::round(l.x.map.to_pixel(v));
         p.drawLine(QPointF(x + d.x(), back.top()), QPointF(x + d.x(), back.bottom()));
         if (m_view3D) p.drawLine(QPointF(x, l.front.bottom()), QPointF(x + d.x(), back.bottom()));
     }
@@ -332,23 +341,23 @@ void TChart::drawGrid(QPainter& p, const Layout& l) const {
 void TChart::drawSeries(QPainter& p, const Layout& l) const {
     p.save();
     p.setClipRect((m_view3D ? l.plot : l.front).adjusted(0, 0, 1, 1));  // the edges' pixels too
-    const chart::Scale sx = chart::x_scale(m_logX), sy = chart::y_scale(m_logY);
-    const double xlo = sx.from_axis(l.xMap.lo), xhi = sx.from_axis(l.xMap.hi);
+    const chart::Scale sx = l.x.scale, sy = l.y.scale;
+    const double xlo = sx.from_axis(l.x.map.lo), xhi = sx.from_axis(l.x.map.hi);
     // Back to front, so nearer ribbons cover farther ones.
     for (int i = SeriesCount() - 1; i >= 0; --i) {
         const TLineSeries* s = m_series[i];
-        if (!s->m_active || s->Count() == 0) continue;
+        if (!s->Active() || s->Count() == 0) continue;
         // Only the points in view (and one beyond each edge) are looked at.
-        std::span<const double> xs = s->m_x, ys = s->m_y;
-        if (s->m_sorted) {
+        std::span<const double> xs = s->XValues(), ys = s->YValues();
+        if (s->Sorted()) {
             const auto [first, last] = chart::visible_range(xs, xlo, xhi);
             xs = xs.subspan(first, last - first);
             ys = ys.subspan(first, last - first);
         }
-        const std::vector<QPointF> points = chart::reduce_to_columns(xs, ys, l.xMap, l.yMap, sx, sy);
+        const std::vector<QPointF> points = chart::reduce_to_columns(xs, ys, l.x.map, l.y.map, sx, sy);
         const std::vector<std::vector<QPointF>> pieces = chart::clip_polyline(points, l.front);
         if (pieces.empty()) continue;
-        const QColor colour = to_qcolor(s->m_colour);
+        const QColor colour = to_qcolor(s->SeriesColor());
         if (!m_view3D) {
             p.setPen(colour);
             for (const std::vector<QPointF>& piece : pieces) {
@@ -394,17 +403,17 @@ void TChart::drawAxes(QPainter& p, const Layout& l) const {
     p.setPen(kAxisColour);
     p.drawLine(f.topLeft(), f.bottomLeft());
     p.drawLine(f.bottomLeft(), f.bottomRight());
-    for (std::size_t i = 0; i < l.yTicks.values.size(); ++i) {
-        const double y = std::round(l.yMap.to_pixel(l.yTicks.values[i]));
+    for (std::size_t i = 0; i < l.y.ticks.values.size(); ++i) {
+        const double y = std::round(l.y.map.to_pixel(l.y.ticks.values[i]));
         p.drawLine(QPointF(f.left() - kTick, y), QPointF(f.left(), y));
-        const QString& text = l.yTicks.labels[i];
+        const QString& text = l.y.ticks.labels[i];
         const double x = f.left() - kTick - 2 - fm.horizontalAdvance(text);
         p.drawText(QPointF(x, y - fm.height() / 2 + fm.ascent()), text);
     }
-    for (std::size_t i = 0; i < l.xTicks.values.size(); ++i) {
-        const double x = std::round(l.xMap.to_pixel(l.xTicks.values[i]));
+    for (std::size_t i = 0; i < l.x.ticks.values.size(); ++i) {
+        const double x = std::round(l.x.map.to_pixel(l.x.ticks.values[i]));
         p.drawLine(QPointF(x, f.bottom()), QPointF(x, f.bottom() + kTick));
-        const QString& text = l.xTicks.labels[i];
+        const QString& text = l.x.ticks.labels[i];
         p.drawText(QPointF(x - fm.horizontalAdvance(text) / 2, f.bottom() + kTick + 1 + fm.ascent()), text);
     }
 }
@@ -429,7 +438,7 @@ void TChart::drawLegend(QPainter& p, const Layout& l) const {
         p.drawLine(QPointF(l.legend.left() + 5, y), QPointF(l.legend.left() + 5 + kSample, y));
         p.setPen(active ? kAxisColour : kGridColour);
         p.drawText(QPointF(l.legend.left() + kSample + 9, top + fm.ascent()),
-                   fm.elidedText(seriesName(i), Qt::ElideRight, textWidth));
+                   fm.elidedText(SeriesName(i), Qt::ElideRight, textWidth));
     }
 }
 
@@ -459,10 +468,16 @@ void TChart::drawReadout(QPainter& p, const Layout& l, const Readout& r) const {
     double textWidth = 0;
     for (const ReadoutRow& row : r.rows) textWidth = std::max(textWidth, fm.horizontalAdvance(row.text));
     const QSizeF box(std::ceil(textWidth + kSample / 2 + 14), std::ceil(r.rows.size() * lh + 6));
-    const QPointF at = chart::readout_position(*m_hover, box, QRectF(rect()));
-    const QRectF frame(at, box);
-    p.setPen(kAxisColour);
-    p.setBrush(QColor(255, 255, 225, 235));  // the pale yellow of a tooltip
+    // Never over the title or the legend: the room is what lies below the
+    // one and left of the other (its shadow included).
+    const double titleBottom = m_title.Count() > 0 ? kMargin + m_title.Count() * lh : 0;
+    const double right = l.legendRows > 0 ? l.legend.left() - 3 : width();
+    const QRectF room(0, titleBottom, right, height() - titleBottom);
+    const QRectF frame(chart::readout_position(*m_hover, box, room), box);
+    // Opaque, in the colours the desktop gives tooltips.
+    const QColor ink = palette().color(QPalette::ToolTipText);
+    p.setPen(ink);
+    p.setBrush(palette().color(QPalette::ToolTipBase));
     p.drawRect(frame);
     for (std::size_t i = 0; i < r.rows.size(); ++i) {
         const ReadoutRow& row = r.rows[i];
@@ -472,7 +487,7 @@ void TChart::drawReadout(QPainter& p, const Layout& l, const Readout& r) const {
             p.setPen(QPen(row.colour, 2));
             p.drawLine(QPointF(frame.left() + 5, y), QPointF(frame.left() + 5 + kSample / 2, y));
         }
-        p.setPen(kAxisColour);
+        p.setPen(ink);
         p.drawText(QPointF(frame.left() + kSample / 2 + 9, top + fm.ascent()), row.text);
     }
     p.restore();

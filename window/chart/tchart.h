@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <optional>
+#include <span>
 #include <vector>
 
 class TChart;
@@ -42,7 +43,17 @@ public:
     // Out-of-range indices read as 0.
     double XValue(int i) const;
     double YValue(int i) const;
+    // All the points at once, for drawing and searching them.
+    std::span<const double> XValues() const { return m_x; }
+    std::span<const double> YValues() const { return m_y; }
+    const chart::DataRange& Range() const { return m_range; }  // of the finite points
+    // Whether x never decreased so far: points can then be found by binary search.
+    bool Sorted() const { return m_sorted; }
+    // Drops every point and gives their memory back.
+    void Clear();
+
     TColor SeriesColor() const { return m_colour; }
+    void SetSeriesColor(TColor colour);
 
     // A series the user has hidden stays in the legend, greyed, but is
     // neither drawn nor read out nor counted in the axes' extent.
@@ -50,7 +61,7 @@ public:
     void SetActive(bool on);
 
 private:
-    friend class TChart;
+    void changed() const;
 
     TChart* m_chart = nullptr;  // the chart showing this series, if any
     QString m_title;
@@ -59,7 +70,6 @@ private:
     std::vector<double> m_x;
     std::vector<double> m_y;
     chart::DataRange m_range;  // kept up to date as points arrive
-    // x never decreased so far: points are then found by binary search.
     bool m_sorted = true;
 };
 
@@ -92,17 +102,26 @@ public:
     // Shows s after the others (no-op if already shown) and gives it the
     // next palette colour; moves it here if another chart was showing it.
     void AddSeries(TLineSeries* s);
+    // Stops showing s, which stays with its owner.
+    void RemoveSeries(TLineSeries* s);
     int SeriesCount() const { return static_cast<int>(m_series.size()); }
     TLineSeries* Series(int i) const;
+    // The name the legend, the menu and the read-out give series i: its
+    // title, or for an untitled one a name that tells it apart.
+    QString SeriesName(int i) const;
 
     bool View3D() const { return m_view3D; }
     void SetView3D(bool on);
 
     // The epoch (x) and error (y) axes: linear, or logarithmic as
-    // log10(1 + x) and log10(y).
-    bool LogarithmicX() const { return m_logX; }
+    // log10(1 + x) and log10(y). Until the user sets it, the epoch axis is
+    // logarithmic where the series run over two decades of epochs or more
+    // (a training run's 10001 epochs, not the 36 points at start-up), so
+    // that the first epochs, where the errors fall, get their share of the
+    // plot; while a zoom lasts, it keeps the scale the zoom was made on.
+    bool LogarithmicX() const { return PlotLayout().x.scale.log; }
     void SetLogarithmicX(bool on);
-    bool LogarithmicY() const { return m_logY; }
+    bool LogarithmicY() const { return m_y.scale.log; }
     void SetLogarithmicY(bool on);
 
     // Zooms to what a rubber band over these pixels selects; a band of no
@@ -110,7 +129,7 @@ public:
     void ZoomRect(const QRectF& pixels);
     // Back to the full view.
     void UndoZoom();
-    bool Zoomed() const { return m_zoomX || m_zoomY; }
+    bool Zoomed() const { return m_x.zoom || m_y.zoom; }
 
     // Where everything is drawn for the current size, data and view.
     const chart::Layout& PlotLayout() const;
@@ -123,8 +142,9 @@ public:
     void CopyToClipboardBitmap();
 
     // Draws everything afresh on the next paint. The chart does this itself
-    // whenever its data or view change; a paint for the read-out alone
-    // reuses the last picture.
+    // whenever its data, title or view change (once for any number of
+    // changes before that paint); a paint for the read-out alone reuses the
+    // last picture.
     void Invalidate();
 
     QSize sizeHint() const override { return {400, 250}; }
@@ -149,9 +169,6 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    friend class TLineSeries;
-    friend class TChartTitle;
-
     using Layout = chart::Layout;
 
     // What a press of the mouse has started.
@@ -175,13 +192,9 @@ private:
         std::vector<ReadoutRow> rows;
     };
 
-    void scheduleRepaint();
-    // Switches one axis between a linear and a logarithmic scale.
-    void setLogarithmic(bool on, bool& log, std::optional<chart::Span>& zoom, chart::Scale (*scale)(bool),
-                        chart::Span chart::Layout::*full);
-    void detach(TLineSeries* s);
+    // Gives one axis a linear or a logarithmic scale.
+    void setScale(chart::AxisState& axis, chart::Scale scale, chart::AxisLayout chart::Layout::*laid);
     void click();
-    QString seriesName(int i) const;  // its title, or a name that tells it apart
     Layout layout() const;  // for the current size, series, title and view
     const QImage& scene() const;  // the chart drawn, without the read-out
     void drawScene(QPainter& p, const Layout& l) const;
@@ -204,14 +217,14 @@ private:
     TChartTitle m_title{this};
     std::vector<TLineSeries*> m_series;  // shown, in the order added
     bool m_view3D = false;
-    bool m_logX = false, m_logY = false;
-    std::optional<chart::Span> m_zoomX, m_zoomY;  // in axis positions; none: the full view
+    chart::AxisState m_x{chart::x_scale(false), {}}, m_y{chart::y_scale(false), {}};
+    bool m_xFollowsData = true;  // the user has not set the epoch axis' scale
     bool m_repaintPending = false;  // an update() is already on its way
 
     Gesture m_gesture = Gesture::None;
     Qt::MouseButton m_button = Qt::NoButton;  // the one whose release ends the gesture
     QPointF m_pressAt, m_dragTo;
-    chart::AxisMap m_panX, m_panY;  // the axes as they were when a pan began
+    Layout m_panFrom;  // the axes as they were when a pan began
     std::optional<QPointF> m_hover;  // the mouse resting over the plot
 
     // The last picture of the chart and the layout it was drawn with, both

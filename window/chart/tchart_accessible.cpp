@@ -99,11 +99,8 @@ QString chart_accessible_description(TChart& chart)
     if (chart.SeriesCount() == 0)
         parts << QStringLiteral("no series");
     for (int i = 0; i < chart.SeriesCount(); ++i) {
-        const TLineSeries* s = chart.Series(i);
-        // An untitled series goes by the name the legend gives it.
-        const QString title = s->Title().isEmpty() ? QStringLiteral("Series%1").arg(i + 1) : s->Title();
-        const int n = s->Count();
-        parts << QStringLiteral("%1: %2 %3").arg(title).arg(n).arg(n == 1 ? "point" : "points");
+        const int n = chart.Series(i)->Count();
+        parts << QStringLiteral("%1: %2 %3").arg(chart.SeriesName(i)).arg(n).arg(n == 1 ? "point" : "points");
     }
     return parts.join(QStringLiteral("; "));
 }

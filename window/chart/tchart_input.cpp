@@ -36,9 +36,10 @@ bool TChart::overPlot(QPointF pos) const {
 // ---------------------------------------------------------------- the view
 
 void TChart::setZoom(std::optional<chart::Span> x, std::optional<chart::Span> y) {
-    if (x == m_zoomX && y == m_zoomY) return;
-    m_zoomX = x;
-    m_zoomY = y;
+    if (x == m_x.zoom && y == m_y.zoom) return;
+    m_x.scale = PlotLayout().x.scale;  // the one the zoom is on
+    m_x.zoom = x;
+    m_y.zoom = y;
     Invalidate();
 }
 
@@ -51,9 +52,9 @@ void TChart::ZoomRect(const QRectF& pixels) {
     const QRectF& f = l.front;
     const QRectF band(QPointF(std::clamp(r.left(), f.left(), f.right()), std::clamp(r.top(), f.top(), f.bottom())),
                       QPointF(std::clamp(r.right(), f.left(), f.right()), std::clamp(r.bottom(), f.top(), f.bottom())));
-    const auto [x, y] = chart::band_to_spans(band, l.xMap, l.yMap);
-    setZoom(band.width() > 0 ? chart::settle(x, l.fullX) : m_zoomX,
-            band.height() > 0 ? chart::settle(y, l.fullY) : m_zoomY);
+    const auto [x, y] = chart::band_to_spans(band, l.x.map, l.y.map);
+    setZoom(band.width() > 0 ? chart::settle(x, l.x.full) : m_x.zoom,
+            band.height() > 0 ? chart::settle(y, l.y.full) : m_y.zoom);
 }
 
 void TChart::UndoZoom() { setZoom(std::nullopt, std::nullopt); }
@@ -61,19 +62,19 @@ void TChart::UndoZoom() { setZoom(std::nullopt, std::nullopt); }
 void TChart::zoomBy(double factor, QPointF anchor) {
     const Layout& l = PlotLayout();
     if (!l.drawable()) return;
-    const double ax = l.xMap.from_pixel(std::clamp(anchor.x(), l.front.left(), l.front.right()));
-    const double ay = l.yMap.from_pixel(std::clamp(anchor.y(), l.front.top(), l.front.bottom()));
-    const auto x = chart::settle(chart::zoom_about({l.xMap.lo, l.xMap.hi}, ax, factor), l.fullX);
-    const auto y = chart::settle(chart::zoom_about({l.yMap.lo, l.yMap.hi}, ay, factor), l.fullY);
+    const double ax = l.x.map.from_pixel(std::clamp(anchor.x(), l.front.left(), l.front.right()));
+    const double ay = l.y.map.from_pixel(std::clamp(anchor.y(), l.front.top(), l.front.bottom()));
+    const auto x = chart::settle(chart::zoom_about({l.x.map.lo, l.x.map.hi}, ax, factor), l.x.full);
+    const auto y = chart::settle(chart::zoom_about({l.y.map.lo, l.y.map.hi}, ay, factor), l.y.full);
     setZoom(x, y);
 }
 
 void TChart::panBy(double dx, double dy) {
     const Layout& l = PlotLayout();
     if (!l.drawable()) return;
-    const chart::Span x{l.xMap.lo, l.xMap.hi}, y{l.yMap.lo, l.yMap.hi};
-    const auto nx = chart::settle(chart::shift(x, dx * x.width()), l.fullX);
-    const auto ny = chart::settle(chart::shift(y, dy * y.width()), l.fullY);
+    const chart::Span x{l.x.map.lo, l.x.map.hi}, y{l.y.map.lo, l.y.map.hi};
+    const auto nx = chart::settle(chart::shift(x, dx * x.width()), l.x.full);
+    const auto ny = chart::settle(chart::shift(y, dy * y.width()), l.y.full);
     setZoom(nx, ny);
 }
 
@@ -88,8 +89,7 @@ void TChart::mousePressEvent(QMouseEvent* event) {
         return;
     m_button = event->button();
     m_pressAt = m_dragTo = event->position();
-    m_panX = PlotLayout().xMap;
-    m_panY = PlotLayout().yMap;
+    m_panFrom = PlotLayout();
     m_hover.reset();
     update();
 }
@@ -121,10 +121,12 @@ void TChart::mouseMoveEvent(QMouseEvent* event) {
         // The data under the press follow the mouse, on the axes as they
         // were when the pan began.
         const Layout& l = PlotLayout();
-        const double bx = (m_pressAt.x() - pos.x()) / m_panX.scale();
-        const double by = (m_pressAt.y() - pos.y()) / m_panY.scale();
-        const auto x = chart::settle(chart::shift({m_panX.lo, m_panX.hi}, std::isfinite(bx) ? bx : 0), l.fullX);
-        const auto y = chart::settle(chart::shift({m_panY.lo, m_panY.hi}, std::isfinite(by) ? by : 0), l.fullY);
+        auto moved = [&](const chart::AxisLayout& from, double pixels, const chart::AxisLayout& now) {
+            const double by = pixels / from.map.scale();
+            return chart::settle(chart::shift({from.map.lo, from.map.hi}, std::isfinite(by) ? by : 0), now.full);
+        };
+        const auto x = moved(m_panFrom.x, m_pressAt.x() - pos.x(), l.x);
+        const auto y = moved(m_panFrom.y, m_pressAt.y() - pos.y(), l.y);
         setZoom(x, y);
     }
     update();
@@ -248,12 +250,12 @@ void TChart::openMenu(QPoint global) {
     };
     add("Reset zoom", [this] { UndoZoom(); })->setEnabled(Zoomed());
     menu.addSeparator();
-    add("Logarithmic epochs (x)", [this] { SetLogarithmicX(!m_logX); }, m_logX);
-    add("Logarithmic errors (y)", [this] { SetLogarithmicY(!m_logY); }, m_logY);
+    add("Logarithmic epochs (x)", [this] { SetLogarithmicX(!LogarithmicX()); }, LogarithmicX());
+    add("Logarithmic errors (y)", [this] { SetLogarithmicY(!LogarithmicY()); }, LogarithmicY());
     if (SeriesCount() > 0) menu.addSeparator();
     for (int i = 0; i < SeriesCount(); ++i) {
         QPointer<TLineSeries> s = m_series[i];
-        add(seriesName(i), [s] { if (s) s->SetActive(!s->Active()); }, s->Active());
+        add(SeriesName(i), [s] { if (s) s->SetActive(!s->Active()); }, s->Active());
     }
     menu.addSeparator();
     add("Copy picture", [this] { CopyToClipboardBitmap(); });
@@ -267,38 +269,40 @@ void TChart::CopyToClipboardBitmap() { QGuiApplication::clipboard()->setImage(sc
 std::optional<TChart::Readout> TChart::readout() const {
     if (!m_hover || !overPlot(*m_hover)) return std::nullopt;
     const Layout& l = PlotLayout();
-    const chart::Scale sx = chart::x_scale(m_logX), sy = chart::y_scale(m_logY);
-    const double x = sx.from_axis(l.xMap.from_pixel(m_hover->x()));
+    const chart::Scale sx = l.x.scale, sy = l.y.scale;
+    const double x = sx.from_axis(l.x.map.from_pixel(m_hover->x()));
     // Points arrive in increasing x; a series that was given them otherwise
     // is searched point by point.
     auto nearest = [](const TLineSeries* s, double at) -> std::optional<std::size_t> {
-        if (s->m_sorted) return chart::nearest_index(s->m_x, at);
+        const std::span<const double> xs = s->XValues();
+        if (s->Sorted()) return chart::nearest_index(xs, at);
         std::optional<std::size_t> best;
-        for (std::size_t i = 0; i < s->m_x.size(); ++i)
-            if (!best || std::abs(s->m_x[i] - at) < std::abs(s->m_x[*best] - at)) best = i;
+        for (std::size_t i = 0; i < xs.size(); ++i)
+            if (!best || std::abs(xs[i] - at) < std::abs(xs[*best] - at)) best = i;
         return best;
     };
     // The read-out stands at the point nearest the mouse among all shown series.
     std::optional<double> at;
     for (const TLineSeries* s : m_series) {
-        if (!s->m_active) continue;
+        if (!s->Active()) continue;
         const std::optional<std::size_t> i = nearest(s, x);
-        if (i && sx.shows(s->m_x[*i]) && (!at || std::abs(s->m_x[*i] - x) < std::abs(*at - x))) at = s->m_x[*i];
+        const double xi = i ? s->XValues()[*i] : 0;
+        if (i && sx.shows(xi) && (!at || std::abs(xi - x) < std::abs(*at - x))) at = xi;
     }
     if (!at) return std::nullopt;
 
     Readout r;
-    r.lineX = l.xMap.to_pixel(sx.to_axis(*at));
+    r.lineX = l.x.map.to_pixel(sx.to_axis(*at));
     r.rows.push_back({"x: " + FloatToStr(*at), QColor(), std::nullopt});
     for (int n = 0; n < SeriesCount(); ++n) {
         const TLineSeries* s = m_series[n];
-        if (!s->m_active) continue;
+        if (!s->Active()) continue;
         const std::optional<std::size_t> i = nearest(s, *at);
         if (!i) continue;
-        const double px = s->m_x[*i], py = s->m_y[*i];
-        ReadoutRow row{seriesName(n) + ": " + FloatToStr(py), to_qcolor(s->m_colour), std::nullopt};
+        const double px = s->XValues()[*i], py = s->YValues()[*i];
+        ReadoutRow row{SeriesName(n) + ": " + FloatToStr(py), to_qcolor(s->SeriesColor()), std::nullopt};
         if (sx.shows(px) && sy.shows(py)) {
-            const QPointF p(l.xMap.to_pixel(sx.to_axis(px)), l.yMap.to_pixel(sy.to_axis(py)));
+            const QPointF p(l.x.map.to_pixel(sx.to_axis(px)), l.y.map.to_pixel(sy.to_axis(py)));
             const QPointF d = m_view3D ? chart::ribbon_offsets(n, l.depth3d).first : QPointF();
             if (l.front.adjusted(-0.5, -0.5, 0.5, 0.5).contains(p))
                 row.marker = p + QPointF(std::round(d.x()), std::round(d.y()));

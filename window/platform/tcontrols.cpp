@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 
@@ -124,15 +125,6 @@ void TLabel::focusInEvent(QFocusEvent* event)
     handle_event([this] { emit OnEnter(this); });
 }
 
-void TLabel::paintEvent(QPaintEvent* event)
-{
-    TControl::paintEvent(event);
-    if (ShowsFocus(this)) {
-        QPainter painter(this);
-        DrawFocusRing(painter, rect());
-    }
-}
-
 TLabel* TLabel::siblingAt(QPoint point) const
 {
     const QWidget* parent = parentWidget();
@@ -165,14 +157,42 @@ void TButton::keyPressEvent(QKeyEvent* event)
     TControl::keyPressEvent(event);
 }
 
-void TButton::paintEvent(QPaintEvent* event)
+template <class Items>
+void ItemLines<Items>::Clear()
 {
-    TControl::paintEvent(event);
-    if (ShowsFocus(this)) {
-        QPainter painter(this);
-        DrawFocusRing(painter, rect().adjusted(2, 2, -2, -2));  // inside the bevel
+    m_items->clear();
+}
+
+template <class Items>
+void ItemLines<Items>::Add(const QString& line)
+{
+    if constexpr (std::is_base_of_v<QComboBox, Items>) {
+        const int selected = m_items->currentIndex();
+        m_items->addItem(line);
+        m_items->setCurrentIndex(selected);
+    } else {
+        m_items->addItem(line);
     }
 }
+
+template <class Items>
+int ItemLines<Items>::Count() const
+{
+    return m_items->count();
+}
+
+template <class Items>
+QString ItemLines<Items>::Strings(int index) const
+{
+    checkIndex(index, Count());
+    if constexpr (std::is_base_of_v<QComboBox, Items>)
+        return m_items->itemText(index);
+    else
+        return m_items->item(index)->text();
+}
+
+template class ItemLines<QComboBox>;
+template class ItemLines<QListWidget>;
 
 TGroupBox::TGroupBox(QWidget* parent) : TControl(parent) {}
 
@@ -181,50 +201,7 @@ TComboBox::TComboBox(QWidget* parent) : TControl(parent)
     connect(this, &QComboBox::activated, this, [this] { handle_event([this] { emit OnChange(this); }); });
 }
 
-void TComboBox::paintEvent(QPaintEvent* event)
-{
-    TControl::paintEvent(event);
-    if (ShowsFocus(this)) {
-        QPainter painter(this);
-        DrawFocusRing(painter, rect());
-    }
-}
-
-void TComboBox::Lines::Clear()
-{
-    m_box->clear();
-}
-
-void TComboBox::Lines::Add(const QString& line)
-{
-    // QComboBox selects the first line added to an empty box; keep the
-    // selection as it was instead.
-    const int selected = m_box->currentIndex();
-    m_box->addItem(line);
-    m_box->setCurrentIndex(selected);
-}
-
-int TComboBox::Lines::Count() const
-{
-    return m_box->count();
-}
-
-QString TComboBox::Lines::Strings(int index) const
-{
-    checkIndex(index, Count());
-    return m_box->itemText(index);
-}
-
 TListBox::TListBox(QWidget* parent) : TControl(parent) {}
-
-void TListBox::paintEvent(QPaintEvent* event)
-{
-    TControl::paintEvent(event);
-    if (ShowsFocus(this)) {
-        QPainter painter(viewport());
-        DrawFocusRing(painter, viewport()->rect());
-    }
-}
 
 // The ring is drawn on the viewport, which a focus change does not repaint.
 void TListBox::focusInEvent(QFocusEvent* event)
@@ -237,21 +214,6 @@ void TListBox::focusOutEvent(QFocusEvent* event)
 {
     TControl::focusOutEvent(event);
     viewport()->update();
-}
-
-void TListBox::Lines::Clear()
-{
-    m_list->clear();
-}
-
-void TListBox::Lines::Add(const QString& line)
-{
-    m_list->addItem(line);
-}
-
-int TListBox::Lines::Count() const
-{
-    return m_list->count();
 }
 
 int TListBox::TopIndex() const
@@ -270,12 +232,6 @@ bool TListBox::LineInView(int index) const
 {
     const QListWidgetItem* line = item(index);
     return line && viewport()->rect().contains(visualItemRect(line));
-}
-
-QString TListBox::Lines::Strings(int index) const
-{
-    checkIndex(index, Count());
-    return m_list->item(index)->text();
 }
 
 namespace {

@@ -20,6 +20,14 @@ using TCursor = Qt::CursorShape;
 inline constexpr TCursor crDefault = Qt::ArrowCursor;
 inline constexpr TCursor crHandPoint = Qt::PointingHandCursor;
 
+// Every control that takes the focus shows it with the same ring, once the
+// keyboard has moved the focus in its window (before that, as in most desktop
+// toolkits, a click alone shows none): a ring in the highlight colour with a
+// white one inside, so that one of the two stands out on any background.
+// TControl paints it; a control that paints itself calls these.
+bool ShowsFocus(const QWidget* control);
+void DrawFocusRing(QPainter& painter, const QRect& area);
+
 // What every control has: bounds, a parent, a name, a background colour, a
 // mouse pointer and a hint (its tooltip).
 template <class Base>
@@ -61,14 +69,39 @@ public:
 
     void SetCursor(TCursor cursor) { this->setCursor(cursor); }
     void SetHint(const QString& hint) { this->setToolTip(hint); }
+
+protected:
+    // Where the focus ring goes: the widget it is painted on, and the area.
+    virtual QWidget* RingSurface() { return this; }
+    virtual QRect RingArea() { return RingSurface()->rect(); }
+
+    // Qt paints the control, then the ring goes over it while it shows the focus.
+    void paintEvent(QPaintEvent* event) override
+    {
+        Base::paintEvent(event);
+        if (ShowsFocus(this)) {
+            QPainter painter(RingSurface());
+            DrawFocusRing(painter, RingArea());
+        }
+    }
 };
 
-// Every control that takes the focus shows it with the same ring, once the
-// keyboard has moved the focus in its window (before that, as in most desktop
-// toolkits, a click alone shows none): a ring in the highlight colour with a
-// white one inside, so that one of the two stands out on any background.
-bool ShowsFocus(const QWidget* control);
-void DrawFocusRing(QPainter& painter, const QRect& area);
+// The lines of an item widget (QComboBox, QListWidget) as a TStrings.
+// Reading a line that is not there throws, naming the line.
+template <class Items>
+class ItemLines final : public TStrings {
+public:
+    explicit ItemLines(Items* items) : m_items(items) {}
+    void Clear() override;
+    // A combo box keeps its selection: Qt would select the first line added
+    // to an empty one.
+    void Add(const QString& line) override;
+    int Count() const override;
+    QString Strings(int index) const override;
+
+private:
+    Items* m_items;
+};
 
 // A caption, top-left aligned, that can also be clicked, dragged over and,
 // once given a focus policy, used from the keyboard.
@@ -108,7 +141,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     TLabel* siblingAt(QPoint point) const;  // in this label's coordinates
@@ -135,7 +167,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    QRect RingArea() override { return rect().adjusted(2, 2, -2, -2); }  // inside the bevel
 };
 
 // Its children are placed relative to the group box's own top-left corner,
@@ -166,22 +198,8 @@ signals:
     // changes to Items(): it follows QComboBox::activated.
     void OnChange(QObject* Sender);
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
-    class Lines final : public TStrings {
-    public:
-        explicit Lines(QComboBox* box) : m_box(box) {}
-        void Clear() override;
-        void Add(const QString& line) override;
-        int Count() const override;
-        QString Strings(int index) const override;
-
-    private:
-        QComboBox* m_box;
-    };
-    Lines m_items{this};
+    ItemLines<QComboBox> m_items{this};
 };
 
 class TListBox : public TControl<QListWidget> {
@@ -198,23 +216,12 @@ public:
     bool LineInView(int index) const;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;  // of the viewport
+    QWidget* RingSurface() override { return viewport(); }  // the lines paint there
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    class Lines final : public TStrings {
-    public:
-        explicit Lines(QListWidget* list) : m_list(list) {}
-        void Clear() override;
-        void Add(const QString& line) override;
-        int Count() const override;
-        QString Strings(int index) const override;
-
-    private:
-        QListWidget* m_list;
-    };
-    Lines m_items{this};
+    ItemLines<QListWidget> m_items{this};
 };
 
 // Places a window by its outer bounds, frame included, and makes its size
