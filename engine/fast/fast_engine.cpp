@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "fast_step.h"
+#include "fast_testing.h"
 
 using fast_kernel::max_row;
 using fast_kernel::padded;

@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "fast_testing.h"
+#include "fast_engine.h"
 #include "rounding.h"
 
 #if defined(__NO_INLINE__)
