@@ -4,10 +4,9 @@
 
 namespace {
 
-// Input k of a neuron of layer L.
-extended input_of(const network& nw, int L, int k) {
-    return L == 0 ? static_cast<extended>(nw.input_bit[k])
-                  : static_cast<extended>(nw.layers[L - 1][k].output);
+// Input k of a neuron of layer L: a cell's int or an output's float, exactly.
+double input_of(const network& nw, int L, int k) {
+    return L == 0 ? static_cast<double>(nw.input_bit[k]) : static_cast<double>(nw.layers[L - 1][k].output);
 }
 
 }  // namespace
@@ -46,7 +45,7 @@ void update_weight(network& nw) {
         for (int j = 0; j < layer_size[L]; ++j) {
             neuron& n = nw.layers[L][j];
             for (int k = 0; k < fan_in(L); ++k) {
-                const real x = static_cast<real>(input_of(nw, L, k) * gain);
+                const real x = rounded_product(input_of(nw, L, k), gain);
                 const real change = rounded_product(n.delta, x);
                 n.weight[k] = rounded_sum(n.weight[k], change);
             }
@@ -54,11 +53,11 @@ void update_weight(network& nw) {
     }
 }
 
-extended pattern_error(const network& nw) {
+double pattern_error(const network& nw) {
     real sum = 0.0f;
     for (int j = 0; j < layer_size[2]; ++j)
         sum = rounded_sum(sum, squared_error(nw.target[nw.pattern_index][j], nw.layers[2][j].output));
-    return 0.5L * sum;
+    return 0.5 * static_cast<double>(sum);
 }
 
 bool converged(const epoch_errors& errors) {

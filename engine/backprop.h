@@ -21,8 +21,9 @@ void compute_delta(network& nw);
 // weight += delta * input * gain for every weight of every neuron.
 void update_weight(network& nw);
 
-// Half the sum of squared output errors for the pattern just presented.
-extended pattern_error(const network& nw);
+// Half the sum of squared output errors for the pattern just presented
+// (halving a float is exact in double, as in extended).
+double pattern_error(const network& nw);
 
 // True when no error of the epoch is above error_limit.
 bool converged(const epoch_errors& errors);

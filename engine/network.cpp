@@ -1,5 +1,7 @@
 #include "network.h"
 
+#include "extended.h"
+
 namespace {
 
 // One picture row of four cells, written as it looks: 1 set, 0 clear.
@@ -43,7 +45,7 @@ network the_network;
 
 real random_weight(network& nw) {
     const extended g = nw.random.RandG(10, 1);
-    return static_cast<real>(g * 0.001L);
+    return to_float(extended_product(g, thousandth));  // g * 0.001L
 }
 
 void init_network(network& nw) {

@@ -3,22 +3,16 @@
 //
 // Every real is stored as a 32-bit float. Products and sums are formed in
 // extended precision (a 64-bit significand) and rounded to float at every
-// store, including each step of a running sum. That is what makes two runs
-// agree to the bit, so the engine insists on a real extended type.
+// store, including each step of a running sum (rounding.h, the same bits on
+// every CPU). That is what makes two runs agree to the bit.
 #pragma once
 
 #include <array>
-#include <limits>
 #include <vector>
 
 #include "random_stream.h"
 
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "the engine needs long double with a 64-bit significand (x87 extended precision, "
-              "as on x86-64 Linux); on this platform long double is something else");
-
-using real = float;        // what every weight, net, output, delta and error is stored as
-using extended = long double;  // what every product and sum is formed in
+using real = float;  // what every weight, net, output, delta and error is stored as
 
 struct neuron {
     std::vector<real> weight;  // weight[k] multiplies input k

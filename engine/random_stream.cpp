@@ -6,7 +6,7 @@ double random_stream::uniform() {
     return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
 }
 
-long double random_stream::RandG(long double mean, long double sd) {
+extended random_stream::RandG(double mean, double sd) {
     double z;
     if (has_spare_) {
         z = spare_;
@@ -23,5 +23,5 @@ long double random_stream::RandG(long double mean, long double sd) {
         spare_ = v * scale;
         has_spare_ = true;
     }
-    return mean + sd * static_cast<long double>(z);
+    return extended_sum(extended::of(mean), extended_product(extended::of(sd), extended::of(z)));
 }

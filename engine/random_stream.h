@@ -10,13 +10,17 @@
 #include <cstdint>
 #include <random>
 
+#include "extended.h"
+
 class random_stream {
 public:
     random_stream() = default;
     explicit random_stream(std::uint64_t seed) : engine_(seed) {}
 
-    // One draw from the normal distribution with the given mean and standard deviation.
-    long double RandG(long double mean, long double sd);
+    // One draw from the normal distribution with the given mean and standard
+    // deviation: mean + sd * z for a standard normal double z, formed in
+    // extended precision and kept there.
+    extended RandG(double mean, double sd);
 
 private:
     double uniform();  // in [0, 1), 53 random bits

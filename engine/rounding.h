@@ -1,44 +1,164 @@
 // How the network rounds, written once: the plain step (backprop.cpp), the
-// fast step's extended fallbacks and the tests all form their values through
-// these. Each one forms its result in extended precision and rounds it to
-// float where the value is stored, so a running sum never carries more than
-// float's 24 bits from one term to the next.
+// fast step's fallbacks and the tests all form their values through these.
+// Each gives what extended precision gives: the exact result rounded to
+// nearest (ties to even) with a 64-bit significand, then to float where the
+// value is stored, so a running sum never carries more than float's 24 bits
+// from one term to the next.
+//
+// Each forms the common case in double, where a check proves the float the
+// same, and the rest (a near tie, a wide exponent gap, a float that is not a
+// normal one, a NaN) in the exact arithmetic of extended.h. The same bits on
+// every CPU, x87 unit or not.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
+#include "extended.h"
 #include "network.h"
 
-// a + b, formed in extended, rounded to float.
-inline real rounded_sum(real a, extended b) { return static_cast<real>(a + b); }
+namespace rounding {
 
-// a - b, formed in extended, rounded to float.
-inline real rounded_difference(real a, extended b) { return static_cast<real>(a - b); }
+// A double r rounds to a float by adding `halfway` to the 29 bits below a
+// float's 24-bit significand and clearing them (the carry runs into the
+// exponent where it must). below_float selects those 29 bits.
+inline constexpr std::int64_t below_float = (std::int64_t{1} << 29) - 1;
+inline constexpr std::int64_t halfway = std::int64_t{1} << 28;
+inline constexpr double smallest_normal_float = 0x1p-126;
 
-// a * b, formed in extended, rounded to float.
-inline real rounded_product(real a, extended b) { return static_cast<real>(a * b); }
+// r is the double nearest an exact value S; S rounded to extended and then to
+// float is the float nearest r, unless r lies exactly halfway between two
+// floats (S or its extended may lie to either side, and ties go to even), or
+// r's float is not a normal one. Halfway points are doubles, so rounding
+// to double or to extended keeps S on its side of every other one; and an
+// extended on a halfway point makes r that point too. A zero r is exact.
+inline bool double_needs_exact(double r) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &r, sizeof bits);
+    const std::uint64_t rounded = (bits + halfway) & ~below_float;  // r's float, as a double
+    double magnitude;
+    std::memcpy(&magnitude, &rounded, sizeof magnitude);
+    magnitude = std::fabs(magnitude);
+    return (bits & below_float) == halfway || !(magnitude >= smallest_normal_float) || magnitude > FLT_MAX;
+}
 
-// One step of a running sum, s + w * x: the product is exact in extended
-// (at most 48 bits for two floats), the sum is rounded to float. x is
-// extended so that an input cell of any int value enters exactly.
-inline real running_sum_step(real s, real w, extended x) { return rounded_sum(s, w * x); }
+// The sigmoid is float(Q), Q = 1 / (1 + e) formed in extended from e, the C
+// library's exp. sigmoid_of_exp below forms q = 1 / (1 + e') in double
+// instead, from e' = the library's exp (so do the baseline and portable fast
+// steps) or the fast step's own (AVX2, AVX-512: fast/fast_kernels.h), and
+// rounds q to float. The two floats differ only if a point halfway between
+// two floats lies between q and Q, so q is trusted only when
+// it is further from the nearest halfway point than it can be from Q:
+//
+//   |e' - e| <= a e: a = 0 with the library's exp; with ours a < 4.9 * 2^-53,
+//     for ours is within 2.9 * 2^-53 of e^x and the library within one unit
+//     in the last place (at most 2 * 2^-53) of e^x;
+//   then 1 / (1 + e') is within a of 1 / (1 + e), relatively (e / (1 + e) < 1);
+//   q rounds twice in double (2^-53 each), Q twice in extended (2^-64 each);
+//   so |q - Q| <= (a + 2 * 2^-53 + 2 * 2^-64) * q * (1 + 2^-50)
+//     < 6.9 units in q's last place with ours, 2.01 with the library's
+//     (a unit in q's last place is at least 2^-53 q).
+// The distance from q to the halfway point of its own float, in those units,
+// is the bits below float's significand less `halfway`; the halfway points
+// beyond a neighbouring power of two are at least 2^27 units away. So
+// quotient_margin = 8 covers either exp. Quotients below the normal floats
+// (nets below about -87.3, where the float is subnormal or 0) and NaN are
+// decided exactly too.
+inline constexpr std::int64_t quotient_margin = 8;
 
-// The argument of the sigmoid's exp: -gain * net as a double. Formed in
-// extended and converted, it is the very same number: two floats multiply
-// exactly in double as in extended. Formed in double, it needs no x87
-// round trip on the way to exp.
+// True when q is within quotient_margin units of a halfway point between
+// floats, below the normal floats, or NaN.
+inline bool quotient_near_halfway(double q) {
+    std::int64_t bits;
+    std::memcpy(&bits, &q, sizeof bits);
+    const std::int64_t distance = (bits & below_float) - halfway;
+    return (distance < quotient_margin && distance > -quotient_margin) || !(q >= smallest_normal_float);
+}
+
+// True when x is a float's value (or an int's of at most 24 bits): its
+// product with a float is then exact in double.
+inline bool float_valued(double x) { return static_cast<double>(static_cast<float>(x)) == x; }
+
+// The exact paths, never inlined: rare, and they have no place in the loops.
+[[gnu::noinline]] inline real exact_step(real s, real w, double x) {
+    return to_float(extended_sum(extended::of(s), extended_product(extended::of(w), extended::of(x))));
+}
+[[gnu::noinline]] inline real exact_sum(real a, real b) {
+    return to_float(extended_sum(extended::of(a), extended::of(b)));
+}
+[[gnu::noinline]] inline real exact_difference(real a, real b) {
+    return to_float(extended_sum(extended::of(a), negated(extended::of(b))));
+}
+[[gnu::noinline]] inline real exact_product(double a, real b) {
+    return to_float(extended_product(extended::of(a), extended::of(b)));
+}
+[[gnu::noinline]] inline real exact_sigmoid(double e) {
+    const extended one = extended::of(1.0);
+    return to_float(extended_quotient(one, extended_sum(one, extended::of(e))));
+}
+[[gnu::noinline]] inline double exact_wide_difference(real a, real b) {
+    return to_double(extended_sum(extended::of(a), negated(extended::of(b))));
+}
+
+}  // namespace rounding
+
+// a + b, rounded to float. A sum, difference or product of two floats formed
+// in double (or in extended) and rounded to float is the float nearest the
+// exact result: both formats have more than twice float's 24 bits. Only
+// which NaN comes out is the x87 unit's own.
+inline real rounded_sum(real a, real b) {
+    const double r = static_cast<double>(a) + b;
+    return r == r ? static_cast<real>(r) : rounding::exact_sum(a, b);
+}
+
+// a - b, rounded to float.
+inline real rounded_difference(real a, real b) {
+    const double r = static_cast<double>(a) - b;
+    return r == r ? static_cast<real>(r) : rounding::exact_difference(a, b);
+}
+
+// a * b, rounded to float. a is a float or an int (an input cell).
+inline real rounded_product(double a, real b) {
+    const double r = a * b;
+    return r == r && rounding::float_valued(a) ? static_cast<real>(r) : rounding::exact_product(a, b);
+}
+
+// One step of a running sum, s + w * x: the product formed in extended (exact
+// for a float or int x), the sum rounded to extended, then to float. x is a
+// float, or an input cell of any int value.
+inline real running_sum_step(real s, real w, double x) {
+    const double r = s + static_cast<double>(w) * x;  // w * x exact when x is float-valued
+    if (rounding::float_valued(x) && (!rounding::double_needs_exact(r) || r == 0.0)) return static_cast<real>(r);
+    return rounding::exact_step(s, w, x);
+}
+
+// The argument of the sigmoid's exp: -gain * net as a double, exact (two
+// floats multiply exactly in double as in extended).
 inline double sigmoid_exponent(real net) { return -static_cast<double>(gain) * static_cast<double>(net); }
 
 // The sigmoid from its exponential e = exp(sigmoid_exponent(net)): 1 / (1 + e)
-// in extended, rounded to float. e = inf gives 0, e = 0 gives 1.
-inline real sigmoid_of_exp(double e) { return static_cast<real>(1.0L / (1.0L + static_cast<extended>(e))); }
+// rounded to extended at each step, then to float. e = inf gives 0, e = 0 gives 1.
+inline real sigmoid_of_exp(double e) {
+    const double q = 1.0 / (1.0 + e);
+    return rounding::quotient_near_halfway(q) ? rounding::exact_sigmoid(e) : static_cast<real>(q);
+}
 
 // The output of a neuron whose net is net, with the C library's exp.
 inline real sigmoid(real net) { return sigmoid_of_exp(std::exp(sigmoid_exponent(net))); }
 
-// One output's term of the pattern error: (target - output), formed in
-// extended and passed as a double, squared by pow and rounded to float.
+// target - output rounded to extended and passed on as a double. Exact in
+// double, and so in extended, unless the two lie far apart: TwoSum's error
+// term says which (and is NaN for infinities and NaNs).
+inline double extended_difference(real target, real output) {
+    const double a = target, b = -static_cast<double>(output);
+    const double d = a + b, b_part = d - a, error = (a - (d - b_part)) + (b - b_part);
+    return error == 0.0 ? d : rounding::exact_wide_difference(target, output);
+}
+
+// One output's term of the pattern error: the difference, squared by pow
+// and rounded to float.
 inline real squared_error(real target, real output) {
-    const double difference = static_cast<double>(static_cast<extended>(target) - output);
-    return static_cast<real>(std::pow(difference, 2.0));
+    return static_cast<real>(std::pow(extended_difference(target, output), 2.0));
 }

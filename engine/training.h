@@ -2,7 +2,8 @@
 // presented and learnt, until every error of an epoch is within error_limit or
 // epoch 10000 has run. What the run shows goes out through training_display,
 // so the window plugs in its chart, list boxes and message box, and tests and
-// benchmarks plug in recorders.
+// benchmarks plug in recorders. The program's own run, on the fast step, is
+// in fast/fast_engine.h.
 #pragma once
 
 #include "backprop.h"
@@ -30,13 +31,27 @@ void report_progress(const network& nw, const epoch_errors& errors, training_dis
 using presenter = real (*)(network& nw);
 real present_pattern(network& nw);
 
-// One whole training run on nw, continuing from its present weights, on a
-// fast_learner (fast_engine.h) packed from nw: the program's way of training.
-// Every weight, net, output, delta and error is the one
-// train_network_reference gives.
-void train_network(network& nw, training_display& display);
+// The epoch loop of every run: present(nw) learns the pattern in
+// nw.input_bit (number nw.pattern_index) once and returns its error.
+template <class Presenter>
+void run_epochs(network& nw, training_display& display, Presenter present) {
+    nw.train_number = 0;
+    for (bool stopped = false; !stopped; ++nw.train_number) {
+        epoch_errors epoch_error{};
+        for (nw.pattern_index = 0; nw.pattern_index < digit_count; ++nw.pattern_index) {
+            load_pattern(nw, nw.pattern_index);
+            epoch_error[nw.pattern_index] = present(nw);
+            display.add_point(nw.pattern_index, nw.train_number, epoch_error[nw.pattern_index]);
+        }
+        report_progress(nw, epoch_error, display);
+        if (converged(epoch_error) || nw.train_number > epoch_limit) {
+            stopped = true;
+            display.show_end(nw.train_number);
+        }
+    }
+}
 
-// The same run with each pattern learnt by present on nw itself.
+// The run with each pattern learnt by present on nw itself.
 void train_network(network& nw, training_display& display, presenter present);
 
 // The plain run: present_pattern on nw, one step after another.

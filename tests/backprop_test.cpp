@@ -188,7 +188,7 @@ TEST_F(LearningStep, OutputsOnTargetChangeNothing) {
     for (int L = 0; L < layer_count; ++L)
         for (int j = 0; j < layer_size[L]; ++j)
             EXPECT_EQ(nw.layers[L][j].weight, before.layers[L][j].weight);
-    EXPECT_EQ(pattern_error(nw), 0.0L);
+    EXPECT_EQ(pattern_error(nw), 0.0);
 }
 
 TEST_F(LearningStep, ZeroInputsLeaveTheirWeightsAlone) {

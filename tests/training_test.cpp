@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fast_engine.h"
 #include "recognition.h"
 #include "training.h"
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "bit_map_editor.h"
+#include "fast_engine.h"
 #include "recognition.h"
-#include "training.h"
 #include "ui_unit1.h"
 
 TForm1* Form1 = nullptr;

@@ -1,13 +1,47 @@
 // The fast step itself: present_pattern on a fast_learner's packed layers,
 // written once over the kernels of fast_kernels.h and compiled into one
-// flattened entry point per instruction set (fast_sse2.cpp, fast_avx2.cpp,
-// fast_avx512.cpp). Not part of the engine's interface.
+// table of flattened entry points per instruction set (portable.cpp, and on
+// x86-64 sse2.cpp, avx2.cpp, avx512.cpp). Not part of the engine's interface.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "fast_kernels.h"
+
+#if defined(__x86_64__)
+#define DIGITS_X86_64 1
+#else
+#define DIGITS_X86_64 0
+#endif
+
+namespace fast_kernel {
+
+// What each instruction set's file exports: its step, and the kernels the
+// tests call (fast_testing.h), all compiled for it.
+struct kernel_table {
+    real (*present)(fast_learner& learner, const network& nw);
+    real (*present_timed)(fast_learner& learner, const network& nw);
+    int (*running_sums)(const real* w, int stride, const real* x, int n, int width, real* sum,
+                        const real* alone);
+    int (*sigmoids)(const real* net, int width, real* output);
+    bool (*quotient_marked)(double q);
+    void (*exponentials)(const real* net, int n, double* e);  // null: the C library's exp
+};
+
+extern const kernel_table portable_kernels;
+#if DIGITS_X86_64
+extern const kernel_table sse2_kernels, avx2_kernels, avx512_kernels;
+#endif
+
+// The table of isa; throws std::invalid_argument if the CPU lacks it.
+const kernel_table& kernels_of(instruction_set isa);
+
+// A reading of the CPU's time-stamp counter, or on other CPUs than x86-64 of
+// a nanosecond clock.
+std::int64_t ticks();
+
+}  // namespace fast_kernel
 
 // Laps of the step's parts for fast_learner::time_phases: with timed, lap(p)
 // adds the ticks since the last lap, less what a read costs, to part p;
@@ -17,10 +51,10 @@ struct phase_clock {
     enum part { forward, sigmoids, deltas, updates };
     std::array<std::int64_t, 4>& ticks;
     std::int64_t read_cost;
-    std::int64_t last = timed ? static_cast<std::int64_t>(__builtin_ia32_rdtsc()) : 0;
+    std::int64_t last = timed ? fast_kernel::ticks() : 0;
     void lap(part p) {
         if constexpr (timed) {
-            const auto now = static_cast<std::int64_t>(__builtin_ia32_rdtsc());
+            const std::int64_t now = fast_kernel::ticks();
             ticks[p] += now - last - read_cost;
             last = now;
         }
@@ -29,7 +63,7 @@ struct phase_clock {
 
 // The step on a fast_learner's packed layers, for the instruction set S.
 // present<S> is fast_learner::present; each instruction set's file compiles
-// it into its flattened entry points below, timed and not.
+// it into the flattened entry points of its table, timed and not.
 struct fast_step {
     using layer = fast_learner::layer;
     using packed_layers = std::array<layer, layer_count>;
@@ -61,13 +95,6 @@ struct fast_step {
             return true;
         }(),
         "a weight of a lone neuron from a lone input would be in neither layout");
-
-    static real present_sse2(fast_learner& learner, const network& nw);
-    static real present_avx2(fast_learner& learner, const network& nw);
-    static real present_avx512(fast_learner& learner, const network& nw);
-    static real present_sse2_timed(fast_learner& learner, const network& nw);
-    static real present_avx2_timed(fast_learner& learner, const network& nw);
-    static real present_avx512_timed(fast_learner& learner, const network& nw);
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -115,7 +142,7 @@ struct fast_step {
     }
 
     // present_pattern on the packed layers. Returns the error and counts the
-    // sums and sigmoids it formed in extended precision into the learner;
+    // sums and sigmoids it formed with the plain arithmetic into the learner;
     // timed, it also adds up the ticks of its parts there.
     template <fast_kernel::instruction_set_adapter S, bool timed = false>
     static real present(fast_learner& learner, const network& nw) {
@@ -138,7 +165,7 @@ struct fast_step {
         if (bits_only)
             fast_kernel::sums_of_bits<S>(in.by_input.data(), in_stride, x, in.net.data());
         else
-            fast_kernel::extended_sums_of_cells(in.by_input.data(), in_stride, nw.input_bit, in.net.data());
+            fast_kernel::plain_sums_of_cells(in.by_input.data(), in_stride, nw.input_bit, in.net.data());
         clock.lap(part::forward);
         fallbacks.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
         clock.lap(part::sigmoids);
@@ -146,7 +173,7 @@ struct fast_step {
         forward_layer<S, 2>(layers, fallbacks, clock);
 
         // pattern_error, formed as the plain step forms it. It needs only the
-        // outputs, so its extended arithmetic overlaps with what follows.
+        // outputs, so its arithmetic overlaps with what follows.
         const auto& target = nw.target[nw.pattern_index];
         real sum = 0.0f;
         for (int j = 0; j < layer_size[2]; ++j)
@@ -166,10 +193,10 @@ struct fast_step {
         update_layer<S, 1>(layers);
         for (int k = 0; k < input_bits; ++k)
             x[k] = bits_only ? x[k] * gain  // 0 or 1 times gain: exact in float
-                             : static_cast<real>(static_cast<extended>(nw.input_bit[k]) * gain);
+                             : rounded_product(nw.input_bit[k], gain);
         fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, in.delta.data(), x, input_bits);
         clock.lap(part::updates);
-        return static_cast<real>(0.5L * sum);
+        return static_cast<real>(0.5 * static_cast<double>(sum));  // exact, as pattern_error halves
     }
 
 #pragma GCC diagnostic pop

@@ -13,16 +13,19 @@
 //   product has at most 48 significant bits and the sum stays within 64 as
 //   long as the exponents of s and w * x are not too far apart; the step
 //   checks that from the exponents and hands the rare sum where they are to
-//   the extended arithmetic. (CPUs with AVX2 or AVX-512.)
+//   the exact arithmetic. (CPUs with AVX2 or AVX-512.)
 //
 // - Without a fused multiply-add, the step is formed in double, where w * x is
 //   exact, and rounded to float. That can differ from rounding the extended
 //   sum only when the double lies exactly halfway between two floats, or is
-//   not a normal float; such sums go to the extended arithmetic. (Baseline.)
+//   not a normal float; such sums are redone by the exact operations of
+//   rounding.h. (The x86-64 baseline, and the portable step for other CPUs.)
 //
 // - The sigmoid's quotient 1 / (1 + e) is formed in double, within a few
 //   units in its last place of the extended one; a quotient that close to a
 //   point halfway between two floats is formed as the plain step forms it.
+//   (The tests that stand behind these claims reach the kernels through
+//   fast_testing.h.)
 //
 // - e = exp(-gain * net) is the C library's in the baseline. With AVX2 and
 //   AVX-512 the step forms it for a vector of neurons at once, within
@@ -44,12 +47,15 @@
 
 #include "training.h"
 
-// The copies of the step, by the widest vectors they use. The baseline runs
-// on any x86-64 CPU, the others only where the CPU has them.
-enum class instruction_set { baseline, avx2, avx512 };
+// The copies of the step, by the widest vectors they use. The portable one
+// is plain C++ for any CPU (over double lanes the compiler may vectorise);
+// the others are x86-64's: the baseline runs on any x86-64 CPU, AVX2 and
+// AVX-512 only where the CPU has them.
+enum class instruction_set { portable, baseline, avx2, avx512 };
 
 bool cpu_supports(instruction_set isa);
 instruction_set best_instruction_set();  // the widest the CPU has
+const char* name_of(instruction_set isa);
 
 namespace fast_kernel {
 
@@ -78,47 +84,11 @@ struct row_allocator {
     bool operator==(const row_allocator&) const = default;
 };
 
-// The check of the AVX copies: true when s + w * x is sure to be exact in
-// extended precision, judged by the exponents alone (s = 0 counts as sure).
-bool sum_is_exact_in_extended(real s, real w, real x);
-
-// The check of the baseline: true when rounding the double r to float may
-// give another float than rounding the extended sum r was rounded from: r lies
-// exactly halfway between two floats, or its float is not a normal one.
-bool double_sum_needs_extended(double r);
-
-// True when the double quotient q of the sigmoid is too close to a point
-// halfway between two floats (or too small, or NaN) to be sure which float
-// the extended quotient rounds to.
-bool quotient_needs_extended(double q);
-
-// The same judgement as the sigmoids of isa make it, in their vector lanes.
-bool quotient_needs_extended(instruction_set isa, double q);
-
-// sum[j] for j < width: the running sum over k < n, in increasing k, of
-// w[k * stride + j] * x[k], rounded to float after every term as forward_pass
-// rounds it. w: [n][stride], stride = padded(width) <= max_row; x: [n];
-// sum: [stride] (the lanes from width on get scratch values). With alone,
-// the last lane's terms are alone[k] instead, and w holds the others:
-// stride = padded(width - 1); alone: [n + max_row - 1] readable.
-// Returns the number of sums it redid in extended precision.
-int running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width, real* sum,
-                 const real* alone = nullptr);
-
-// output[j] = sigmoid(net[j]) for j < width, rounded as forward_pass rounds
-// it, as the step for isa forms it. Returns the number of sigmoids it formed
-// as the plain step does, in extended precision.
-int sigmoids(instruction_set isa, const real* net, int width, real* output);
-
-// e[j] = the exponential of sigmoid_exponent(net[j]) that the sigmoids of isa
-// start from, for |net[j]| <= 700: the C library's exp for the baseline,
-// the step's own (within 2.9 * 2^-53 of e^x) for AVX2 and AVX-512.
-void exponentials(instruction_set isa, const real* net, int n, double* e);
+struct kernel_table;  // one per instruction set (fast_step.h)
 
 }  // namespace fast_kernel
 
 using row_vector = std::vector<real, fast_kernel::row_allocator<real>>;
-
 // A network's weights and neuron values, packed at the start of a run and
 // written back at its end; present() is present_pattern on the packed form.
 class fast_learner {
@@ -144,8 +114,9 @@ public:
 
     // Where the step's time goes, for the benchmark: seconds spent in each
     // part of present() since timing was turned on. With timing on, the step
-    // reads the CPU's time-stamp counter between its parts and takes what a
-    // read costs off again; off (the default), it reads nothing.
+    // reads the CPU's time-stamp counter (elsewhere than on x86-64, a
+    // nanosecond clock) between its parts and takes what a read costs off
+    // again; off (the default), it reads nothing.
     struct phase_times {
         double forward = 0;   // the nets of the forward pass
         double sigmoids = 0;  // the outputs from the nets
@@ -174,8 +145,9 @@ private:
     std::array<layer, layer_count> layers_;
     fallback_counts fallbacks_;
     instruction_set isa_;
+    const fast_kernel::kernel_table* kernels_;
 
-    // Time-stamp ticks per part (forward, sigmoids, deltas, updates), and
+    // Counter ticks per part (forward, sigmoids, deltas, updates), and
     // what the counter and the clock read when timing was turned on.
     bool timing_ = false;
     std::array<std::int64_t, 4> phase_ticks_{};
@@ -187,3 +159,8 @@ private:
 // read its counts afterwards). The learner writes its state back into nw when
 // the run ends, however it ends, so nw is left as the plain step would leave it.
 void train_network(network& nw, training_display& display, fast_learner& learner);
+
+// One whole training run on nw, continuing from its present weights, on a
+// fast_learner packed from nw: the program's way of training. Every weight,
+// net, output, delta and error is the one train_network_reference gives.
+void train_network(network& nw, training_display& display);

@@ -1,42 +1,81 @@
 // What the fast step shares across instruction sets: the choice of
-// instruction set, the checks and fallbacks in plain arithmetic, and the
-// learner's packing. The step itself is in fast_step.h, over the kernels of
-// fast_kernels.h, compiled once per instruction set in fast_sse2.cpp,
-// fast_avx2.cpp and fast_avx512.cpp.
+// instruction set, the checks and fallbacks in plain arithmetic, the
+// learner's packing and the program's training run. The step itself is in
+// fast_step.h, over the kernels of fast_kernels.h, compiled once per
+// instruction set into the table of portable.cpp, and on x86-64 of sse2.cpp,
+// avx2.cpp and avx512.cpp.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
 
 #include "fast_step.h"
+#include "fast_testing.h"
 
 using fast_kernel::max_row;
 using fast_kernel::padded;
 
 bool cpu_supports(instruction_set isa) {
+#if DIGITS_X86_64
     switch (isa) {
+        case instruction_set::portable:
         case instruction_set::baseline: return true;
         case instruction_set::avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
         case instruction_set::avx512:
             return __builtin_cpu_supports("avx512f") && cpu_supports(instruction_set::avx2);
     }
     return false;
+#else
+    return isa == instruction_set::portable;
+#endif
 }
 
 instruction_set best_instruction_set() {
-    for (instruction_set isa : {instruction_set::avx512, instruction_set::avx2})
+    for (instruction_set isa : {instruction_set::avx512, instruction_set::avx2, instruction_set::baseline})
         if (cpu_supports(isa)) return isa;
-    return instruction_set::baseline;
+    return instruction_set::portable;
 }
 
-[[gnu::noinline]] real fast_kernel::extended_sum(const real* w, int stride, const real* x, int n) {
+const char* name_of(instruction_set isa) {
+    switch (isa) {
+        case instruction_set::portable: return "portable";
+        case instruction_set::baseline: return "baseline";
+        case instruction_set::avx2: return "avx2";
+        case instruction_set::avx512: return "avx512";
+    }
+    return "?";
+}
+
+const fast_kernel::kernel_table& fast_kernel::kernels_of(instruction_set isa) {
+    if (!cpu_supports(isa)) throw std::invalid_argument("the CPU lacks this instruction set");
+#if DIGITS_X86_64
+    switch (isa) {
+        case instruction_set::baseline: return sse2_kernels;
+        case instruction_set::avx2: return avx2_kernels;
+        case instruction_set::avx512: return avx512_kernels;
+        case instruction_set::portable: break;
+    }
+#endif
+    return portable_kernels;
+}
+
+std::int64_t fast_kernel::ticks() {
+#if DIGITS_X86_64
+    return static_cast<std::int64_t>(__builtin_ia32_rdtsc());
+#else
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#endif
+}
+
+[[gnu::noinline]] real fast_kernel::plain_sum(const real* w, int stride, const real* x, int n) {
     real s = 0.0f;
     for (int k = 0; k < n; ++k) s = running_sum_step(s, w[k * stride], x[k]);
     return s;
 }
 
-[[gnu::noinline]] void fast_kernel::extended_sums_of_cells(const real* w, int stride, const bit_map& cells,
-                                                           real* net) {
+[[gnu::noinline]] void fast_kernel::plain_sums_of_cells(const real* w, int stride, const bit_map& cells,
+                                                        real* net) {
     for (int j = 0; j < layer_size[0]; ++j) {
         real s = 0.0f;
         for (int k = 0; k < input_bits; ++k) s = running_sum_step(s, w[k * stride + j], cells[k]);
@@ -44,7 +83,7 @@ instruction_set best_instruction_set() {
     }
 }
 
-[[gnu::noinline]] real fast_kernel::extended_sigmoid(double e) { return sigmoid_of_exp(e); }
+[[gnu::noinline]] real fast_kernel::plain_sigmoid_of_exp(double e) { return sigmoid_of_exp(e); }
 
 [[gnu::noinline]] real fast_kernel::plain_sigmoid(real net) { return sigmoid(net); }
 
@@ -55,61 +94,33 @@ bool fast_kernel::sum_is_exact_in_extended(real s, real w, real x) {
     return d >= exact_low && d <= exact_high;
 }
 
-bool fast_kernel::double_sum_needs_extended(double r) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &r, sizeof bits);
-    const std::uint64_t rounded = (bits + halfway) & ~below_float;
-    double magnitude;
-    std::memcpy(&magnitude, &rounded, sizeof magnitude);
-    magnitude = std::fabs(magnitude);
-    return (bits & below_float) == halfway || !(magnitude >= smallest_normal_float) || magnitude > FLT_MAX;
-}
+bool fast_kernel::double_sum_needs_extended(double r) { return rounding::double_needs_exact(r); }
 
 bool fast_kernel::quotient_needs_extended(double q) { return quotient_near_halfway(q); }
 
 bool fast_kernel::quotient_needs_extended(instruction_set isa, double q) {
-    if (!cpu_supports(isa))
-        throw std::invalid_argument("quotient_needs_extended: the CPU lacks this instruction set");
-    switch (isa) {
-        case instruction_set::avx512: return quotient_marked_avx512(q);
-        case instruction_set::avx2: return quotient_marked_avx2(q);
-        default: return quotient_marked_sse2(q);
-    }
+    return kernels_of(isa).quotient_marked(q);
 }
 
 int fast_kernel::running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width,
                               real* sum, const real* alone) {
     if (width > max_row || width < (alone ? 1 : 0) || stride != padded(alone ? width - 1 : width))
         throw std::invalid_argument("running_sums: bad shape");
-    if (!cpu_supports(isa)) throw std::invalid_argument("running_sums: the CPU lacks this instruction set");
-    switch (isa) {
-        case instruction_set::avx512: return running_sums_avx512(w, stride, x, n, width, sum, alone);
-        case instruction_set::avx2: return running_sums_avx2(w, stride, x, n, width, sum, alone);
-        default: return running_sums_sse2(w, stride, x, n, width, sum, alone);
-    }
+    return kernels_of(isa).running_sums(w, stride, x, n, width, sum, alone);
 }
 
 int fast_kernel::sigmoids(instruction_set isa, const real* net, int width, real* output) {
-    if (!cpu_supports(isa)) throw std::invalid_argument("sigmoids: the CPU lacks this instruction set");
-    switch (isa) {
-        case instruction_set::avx512: return sigmoids_avx512(net, width, output);
-        case instruction_set::avx2: return sigmoids_avx2(net, width, output);
-        default: return sigmoids_sse2(net, width, output);
-    }
+    return kernels_of(isa).sigmoids(net, width, output);
 }
 
 void fast_kernel::exponentials(instruction_set isa, const real* net, int n, double* e) {
-    if (!cpu_supports(isa)) throw std::invalid_argument("exponentials: the CPU lacks this instruction set");
-    switch (isa) {
-        case instruction_set::avx512: return exponentials_avx512(net, n, e);
-        case instruction_set::avx2: return exponentials_avx2(net, n, e);
-        default:
-            for (int j = 0; j < n; ++j) e[j] = std::exp(sigmoid_exponent(net[j]));
-    }
+    if (const auto own = kernels_of(isa).exponentials) return own(net, n, e);
+    for (int j = 0; j < n; ++j) e[j] = std::exp(sigmoid_exponent(net[j]));
 }
 
 fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {
     if (!cpu_supports(isa)) throw std::invalid_argument("fast_learner: the CPU lacks this instruction set");
+    kernels_ = &fast_kernel::kernels_of(isa);
     for (int L = 0; L < layer_count; ++L) {
         if (static_cast<int>(nw.layers[L].size()) != layer_size[L])
             throw std::invalid_argument("fast_learner: the network has not been through init_network");
@@ -138,23 +149,12 @@ fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {
 }
 
 real fast_learner::present(const network& nw) {
-    if (timing_) [[unlikely]] {
-        switch (isa_) {
-            case instruction_set::avx512: return fast_step::present_avx512_timed(*this, nw);
-            case instruction_set::avx2: return fast_step::present_avx2_timed(*this, nw);
-            default: return fast_step::present_sse2_timed(*this, nw);
-        }
-    }
-    switch (isa_) {
-        case instruction_set::avx512: return fast_step::present_avx512(*this, nw);
-        case instruction_set::avx2: return fast_step::present_avx2(*this, nw);
-        default: return fast_step::present_sse2(*this, nw);
-    }
+    if (timing_) [[unlikely]]
+        return kernels_->present_timed(*this, nw);
+    return kernels_->present(*this, nw);
 }
 
 namespace {
-
-std::int64_t ticks() { return static_cast<std::int64_t>(__builtin_ia32_rdtsc()); }
 
 double seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -169,16 +169,16 @@ void fast_learner::time_phases(bool on) {
     // What one read costs: the least of many gaps between two reads in a row.
     read_cost_ = INT64_MAX;
     for (int i = 0; i < 1000; ++i) {
-        const std::int64_t a = ticks(), b = ticks();
+        const std::int64_t a = fast_kernel::ticks(), b = fast_kernel::ticks();
         read_cost_ = std::min(read_cost_, b - a);
     }
-    ticks_at_start_ = ticks();
+    ticks_at_start_ = fast_kernel::ticks();
     seconds_at_start_ = seconds();
 }
 
 fast_learner::phase_times fast_learner::phases() const {
     // The counter's rate, from the time since timing was turned on.
-    const double per_tick = (seconds() - seconds_at_start_) / static_cast<double>(ticks() - ticks_at_start_);
+    const double per_tick = (seconds() - seconds_at_start_) / static_cast<double>(fast_kernel::ticks() - ticks_at_start_);
     return {phase_ticks_[0] * per_tick, phase_ticks_[1] * per_tick, phase_ticks_[2] * per_tick,
             phase_ticks_[3] * per_tick};
 }
@@ -198,4 +198,20 @@ void fast_learner::write_back(network& nw) const noexcept {
             n.delta = p.delta[j];
         }
     }
+}
+
+void train_network(network& nw, training_display& display, fast_learner& learner) {
+    // The display may throw (a failed allocation in the chart, say); the
+    // weights learnt up to then still belong in nw.
+    struct write_back_on_exit {
+        const fast_learner& learner;
+        network& nw;
+        ~write_back_on_exit() { learner.write_back(nw); }
+    } guard{learner, nw};
+    run_epochs(nw, display, [&learner](const network& n) { return learner.present(n); });
+}
+
+void train_network(network& nw, training_display& display) {
+    fast_learner learner(nw);
+    train_network(nw, display, learner);
 }

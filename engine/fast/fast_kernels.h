@@ -1,7 +1,8 @@
 // The kernels of the fast step, written once for every instruction set and
 // included (through fast_step.h) by the one file per instruction set that
-// compiles them for it (fast_sse2.cpp, fast_avx2.cpp, fast_avx512.cpp). Not
-// part of the engine's interface: only the fast engine's own files include it.
+// compiles them for it (portable.cpp, and on x86-64 sse2.cpp, avx2.cpp,
+// avx512.cpp). Not part of the engine's interface: only the fast step's own
+// files include it.
 //
 // An instruction set comes in as an adapter S, a struct of static functions
 // over its vectors (the concepts below). The kernels pass those vectors by
@@ -12,7 +13,8 @@
 // though: GCC would warn about that at the end of the file that instantiates
 // it, out of reach of the pragmas below.) engine/CMakeLists.txt builds
 // these files optimised in every configuration; without inlining they must
-// not build.
+// not build. Only x86-64's files are compiled for a wider target than the
+// rest; the portable file's adapter is plain C++.
 #pragma once
 
 #include <cfloat>
@@ -44,54 +46,16 @@ namespace fast_kernel {
 // (893 of the default run's 8 million).
 inline constexpr int exact_low = -38, exact_high = 16;
 
-// --- When rounding a double sum to float is safe (the baseline's check).
-//
-// The step is formed in double and rounded to float by integer arithmetic on
-// its bits: adding `halfway` to the 29 bits below a float's 24-bit
-// significand and clearing them rounds to the nearest float, carrying into
-// the exponent where needed. That is the float the extended sum rounds to
-// unless the double was exactly halfway between two floats (ties go to even,
-// and the extended sum may have lain to either side), or the float is not a
-// normal one (subnormal floats have fewer bits; zero and overflow are rare
-// enough to hand over too).
-inline constexpr std::int64_t below_float = (std::int64_t{1} << 29) - 1;
-inline constexpr std::int64_t halfway = std::int64_t{1} << 28;
+// --- When rounding a double sum or quotient to float is safe (the baseline's
+// and the portable step's check, and every sigmoid's): rounding.h. The sums
+// round the double to float by integer arithmetic on its bits: adding
+// `halfway` to the 29 bits below a float's significand and clearing them.
+using rounding::below_float;
+using rounding::halfway;
+using rounding::quotient_margin;
+using rounding::quotient_near_halfway;
+using rounding::smallest_normal_float;
 inline constexpr std::int64_t magnitude_bits = INT64_MAX;  // all but the sign
-inline constexpr double smallest_normal_float = 0x1p-126;
-
-// --- When the double quotient of the sigmoid is safe.
-//
-// The sigmoid is float(Q), Q = 1 / (1 + e) formed in extended from e, the C
-// library's exp. The fast step forms q = 1 / (1 + e') in double instead, from
-// e' = the library's exp (baseline) or its own (AVX2, AVX-512: exponentials
-// below), and rounds q to float. The two floats differ only if a point
-// halfway between two floats lies between q and Q, so q is trusted only when
-// it is further from the nearest halfway point than it can be from Q:
-//
-//   |e' - e| <= a e: a = 0 with the library's exp; with ours a < 4.9 * 2^-53,
-//     for ours is within 2.9 * 2^-53 of e^x and the library within one unit
-//     in the last place (at most 2 * 2^-53) of e^x;
-//   then 1 / (1 + e') is within a of 1 / (1 + e), relatively (e / (1 + e) < 1);
-//   q rounds twice in double (2^-53 each), Q twice in extended (2^-64 each);
-//   so |q - Q| <= (a + 2 * 2^-53 + 2 * 2^-64) * q * (1 + 2^-50)
-//     < 6.9 units in q's last place with ours, 2.01 with the library's
-//     (a unit in q's last place is at least 2^-53 q).
-// The distance from q to the halfway point of its own float, in those units,
-// is the bits below float's significand less `halfway`; the halfway points
-// beyond a neighbouring power of two are at least 2^27 units away. So
-// quotient_margin = 8 covers either exp. Quotients below the normal floats
-// (nets below about -87.3, where the float is subnormal or 0) and NaN are
-// handed over too.
-inline constexpr std::int64_t quotient_margin = 8;
-
-// True when q is within quotient_margin units of a halfway point between
-// floats, below the normal floats, or NaN.
-inline bool quotient_near_halfway(double q) {
-    std::int64_t bits;
-    std::memcpy(&bits, &q, sizeof bits);
-    const std::int64_t distance = (bits & below_float) - halfway;
-    return (distance < quotient_margin && distance > -quotient_margin) || !(q >= smallest_normal_float);
-}
 
 // --- The sigmoid's exponential in vector lanes (AVX2, AVX-512).
 //
@@ -142,18 +106,18 @@ constexpr double inverse_factorial(int i) {
 }
 
 // --- The plain arithmetic, for what needs it (fast_engine.cpp). Never
-// inlined: rare, and x87 code has no place in the vector loops.
+// inlined: rare, and its exact paths have no place in the vector loops.
 
 // Lane j of running_sums, exactly as the plain step forms it:
 // w: [n][stride] from lane j on, x: [n].
-real extended_sum(const real* w, int stride, const real* x, int n);
+real plain_sum(const real* w, int stride, const real* x, int n);
 
 // The input layer's nets for cells other than 0 and 1, as forward_pass forms them.
 // w: [input_bits][stride], net: [stride].
-void extended_sums_of_cells(const real* w, int stride, const bit_map& cells, real* net);
+void plain_sums_of_cells(const real* w, int stride, const bit_map& cells, real* net);
 
 // The sigmoid as the plain step forms it, from e = exp(sigmoid_exponent(net)).
-real extended_sigmoid(double e);
+real plain_sigmoid_of_exp(double e);
 
 // The sigmoid of net as the plain step forms it, exp included.
 real plain_sigmoid(real net);
@@ -165,7 +129,7 @@ real plain_sigmoid(real net);
 //   add_first(sums, w, term) the first step 0 + w * x; w: [sum_lanes]
 //   add(sums, w, term)       every later step s + w * x
 //   store(sum, sums)         sum: [sum_lanes]
-//   marked(sums)             bit j: lane j needs extended precision
+//   marked(sums)             bit j: lane j needs the plain arithmetic
 // and plain float vectors of float_lanes floats for the rest.
 template <class S>
 concept running_sum_lanes = requires(typename S::sums& acc, const typename S::sums& done, const real* w,
@@ -251,7 +215,7 @@ inline int running_sums(const real* w, int stride, const real* x, int n, int wid
         for (int marked = S::marked(acc[v]); marked != 0; marked &= marked - 1) {
             const int j = v * S::sum_lanes + __builtin_ctz(marked);
             if (j >= in_rows) break;
-            sum[j] = extended_sum(w + j, stride, x, n);
+            sum[j] = plain_sum(w + j, stride, x, n);
             ++redone;
         }
     }
@@ -260,7 +224,7 @@ inline int running_sums(const real* w, int stride, const real* x, int n, int wid
         S::store(lanes, lone);
         sum[width - 1] = lanes[0];
         if (S::marked(lone) & 1) {
-            sum[width - 1] = extended_sum(alone, 1, x, n);
+            sum[width - 1] = plain_sum(alone, 1, x, n);
             ++redone;
         }
     }
@@ -319,7 +283,7 @@ inline int sigmoids_one_by_one(const real* net, int width, real* output) {
         const double e = std::exp(sigmoid_exponent(net[j]));
         const double q = 1.0 / (1.0 + e);
         if (quotient_near_halfway(q)) [[unlikely]] {
-            output[j] = extended_sigmoid(e);
+            output[j] = plain_sigmoid_of_exp(e);
             ++redone;
         } else {
             output[j] = static_cast<real>(q);
@@ -419,23 +383,4 @@ inline void exponentials_of(const real* net, int n, double* e) {
 
 #pragma GCC diagnostic pop
 
-}  // namespace fast_kernel
-
-// The kernels of each instruction set that the tests call, compiled for it:
-// see fast_kernel::running_sums, sigmoids and exponentials.
-namespace fast_kernel {
-int running_sums_sse2(const real* w, int stride, const real* x, int n, int width, real* sum,
-                      const real* alone);
-int running_sums_avx2(const real* w, int stride, const real* x, int n, int width, real* sum,
-                      const real* alone);
-int running_sums_avx512(const real* w, int stride, const real* x, int n, int width, real* sum,
-                        const real* alone);
-int sigmoids_sse2(const real* net, int width, real* output);
-int sigmoids_avx2(const real* net, int width, real* output);
-int sigmoids_avx512(const real* net, int width, real* output);
-bool quotient_marked_sse2(double q);
-bool quotient_marked_avx2(double q);
-bool quotient_marked_avx512(double q);
-void exponentials_avx2(const real* net, int n, double* e);
-void exponentials_avx512(const real* net, int n, double* e);
 }  // namespace fast_kernel

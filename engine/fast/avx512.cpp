@@ -122,25 +122,26 @@ static_assert(instruction_set_adapter<avx512> && double_vector_lanes<avx512>);
 // for this instruction set (see fast_kernels.h).
 #define AVX512_ENTRY [[gnu::flatten, gnu::target("avx512f,avx2,fma")]]
 
-AVX512_ENTRY real fast_step::present_avx512(fast_learner& learner, const network& nw) {
-    return present<avx512>(learner, nw);
+namespace {
+
+AVX512_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<avx512>(learner, nw); }
+
+AVX512_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
+    return fast_step::present<avx512, true>(learner, nw);
 }
 
-AVX512_ENTRY real fast_step::present_avx512_timed(fast_learner& learner, const network& nw) {
-    return present<avx512, true>(learner, nw);
+AVX512_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
+                         const real* alone) {
+    return fast_kernel::running_sums<avx512>(w, stride, x, n, width, sum, alone);
 }
 
-AVX512_ENTRY int fast_kernel::running_sums_avx512(const real* w, int stride, const real* x, int n, int width,
-                                                  real* sum, const real* alone) {
-    return running_sums<avx512>(w, stride, x, n, width, sum, alone);
-}
+AVX512_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx512>(net, width, output); }
 
-AVX512_ENTRY int fast_kernel::sigmoids_avx512(const real* net, int width, real* output) {
-    return sigmoids<avx512>(net, width, output);
-}
+AVX512_ENTRY bool step_quotient_marked(double q) { return fast_kernel::quotient_marked<avx512>(q); }
 
-AVX512_ENTRY void fast_kernel::exponentials_avx512(const real* net, int n, double* e) {
-    exponentials_of<avx512>(net, n, e);
-}
+AVX512_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx512>(net, n, e); }
 
-AVX512_ENTRY bool fast_kernel::quotient_marked_avx512(double q) { return quotient_marked<avx512>(q); }
+}  // namespace
+
+const fast_kernel::kernel_table fast_kernel::avx512_kernels = {
+    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_marked, step_exponentials};

@@ -120,25 +120,26 @@ static_assert(instruction_set_adapter<avx2> && double_vector_lanes<avx2>);
 // for this instruction set (see fast_kernels.h).
 #define AVX2_ENTRY [[gnu::flatten, gnu::target("avx2,fma")]]
 
-AVX2_ENTRY real fast_step::present_avx2(fast_learner& learner, const network& nw) {
-    return present<avx2>(learner, nw);
+namespace {
+
+AVX2_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<avx2>(learner, nw); }
+
+AVX2_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
+    return fast_step::present<avx2, true>(learner, nw);
 }
 
-AVX2_ENTRY real fast_step::present_avx2_timed(fast_learner& learner, const network& nw) {
-    return present<avx2, true>(learner, nw);
+AVX2_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
+                         const real* alone) {
+    return fast_kernel::running_sums<avx2>(w, stride, x, n, width, sum, alone);
 }
 
-AVX2_ENTRY int fast_kernel::running_sums_avx2(const real* w, int stride, const real* x, int n, int width,
-                                              real* sum, const real* alone) {
-    return running_sums<avx2>(w, stride, x, n, width, sum, alone);
-}
+AVX2_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx2>(net, width, output); }
 
-AVX2_ENTRY int fast_kernel::sigmoids_avx2(const real* net, int width, real* output) {
-    return sigmoids<avx2>(net, width, output);
-}
+AVX2_ENTRY bool step_quotient_marked(double q) { return fast_kernel::quotient_marked<avx2>(q); }
 
-AVX2_ENTRY void fast_kernel::exponentials_avx2(const real* net, int n, double* e) {
-    exponentials_of<avx2>(net, n, e);
-}
+AVX2_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx2>(net, n, e); }
 
-AVX2_ENTRY bool fast_kernel::quotient_marked_avx2(double q) { return quotient_marked<avx2>(q); }
+}  // namespace
+
+const fast_kernel::kernel_table fast_kernel::avx2_kernels = {
+    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_marked, step_exponentials};
