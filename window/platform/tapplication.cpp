@@ -4,11 +4,14 @@
 
 #include <QEvent>
 #include <QFont>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -45,6 +48,13 @@ void passOn(QtMsgType type, const QMessageLogContext& context, const QString& te
 // The program's one line on standard error, named as Qt names the program.
 [[noreturn]] void endForLackOfDisplay(const char* what)
 {
+    // Qt's Wayland platform may see the compositor go from its event thread
+    // and from the GUI thread at once: the first to get here says it and
+    // ends the process, any other waits for that.
+    static std::atomic_flag ending = ATOMIC_FLAG_INIT;
+    if (ending.test_and_set())
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
     const char* name = std::strrchr(qtArgv[0], '/');
     name = name ? name + 1 : qtArgv[0];
     if (*name)
