@@ -13,6 +13,7 @@
 
 #include "fast_engine.h"
 #include "fast_testing.h"
+#include "learning.h"
 #include "rounding.h"
 #include "training.h"
 
@@ -82,11 +83,13 @@ struct side_by_side {
     std::vector<network> copies;  // what each learner writes back into
     std::vector<fast_learner> learners;
     std::vector<real> errors;  // of the plain step, every presentation
+    learning how;              // the rule and the rate of both steps
 
-    explicit side_by_side(const network& start) : reference(start) {
+    explicit side_by_side(const network& start, const learning& settings = {}) : reference(start), how(settings) {
         for (instruction_set isa : supported_sets()) {
             copies.push_back(start);
             learners.emplace_back(start, isa);
+            learners.back().learn_with(how);
         }
     }
 
@@ -95,7 +98,7 @@ struct side_by_side {
     bool present(const bit_map& cells, int pattern_index) {
         reference.input_bit = cells;
         reference.pattern_index = pattern_index;
-        const real expected = present_pattern(reference);
+        const real expected = present_pattern(reference, how);
         errors.push_back(expected);
         for (std::size_t i = 0; i < learners.size(); ++i) {
             copies[i].input_bit = cells;
@@ -176,6 +179,22 @@ TEST(FastLearner, TwentyOtherStartsAgreeFor300Epochs) {
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         side_by_side run(started(seed));
         ASSERT_TRUE(run.epochs(300)) << "seed " << seed;
+    }
+}
+
+TEST(FastLearner, EveryRuleAndRateAgreesFromZeroMeanStarts) {
+    const std::pair<rule_kind, real> steps[] = {
+        {rule_kind::slope, 1.0f}, {rule_kind::slope, 2.5f}, {rule_kind::designed, 3.0f}};
+    std::uint64_t seed = 30;
+    for (const auto& [rule, rate] : steps) {
+        learning how;
+        how.start = start_kind::zero_mean;
+        how.rule = rule;
+        how.rate = rate;
+        network start = started(++seed);
+        new_start(start, how);
+        side_by_side run(start, how);
+        ASSERT_TRUE(run.epochs(300)) << "rule " << static_cast<int>(rule) << " rate " << rate;
     }
 }
 

@@ -215,3 +215,9 @@ void train_network(network& nw, training_display& display) {
     fast_learner learner(nw);
     train_network(nw, display, learner);
 }
+
+void train_network(network& nw, training_display& display, const learning& how) {
+    fast_learner learner(nw);
+    learner.learn_with(how);
+    train_network(nw, display, learner);
+}

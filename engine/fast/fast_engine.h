@@ -45,6 +45,7 @@
 #include <new>
 #include <vector>
 
+#include "learning.h"
 #include "training.h"
 
 // The copies of the step, by the widest vectors they use. The portable one
@@ -112,6 +113,10 @@ public:
 
     instruction_set isa() const { return isa_; }
 
+    // The rule and the rate of every step from now on (the start is not the
+    // step's): the design unless set.
+    void learn_with(const learning& how) { how_ = how; }
+
     // Where the step's time goes, for the benchmark: seconds spent in each
     // part of present() since timing was turned on. With timing on, the step
     // reads the CPU's time-stamp counter (elsewhere than on x86-64, a
@@ -144,6 +149,7 @@ private:
 
     std::array<layer, layer_count> layers_;
     fallback_counts fallbacks_;
+    learning how_;
     instruction_set isa_;
     const fast_kernel::kernel_table* kernels_;
 
@@ -164,3 +170,8 @@ void train_network(network& nw, training_display& display, fast_learner& learner
 // fast_learner packed from nw: the program's way of training. Every weight,
 // net, output, delta and error is the one train_network_reference gives.
 void train_network(network& nw, training_display& display);
+
+// The same run with the chosen rule and rate (learning.h): every weight,
+// net, output, delta and error is the one train_network_reference(nw,
+// display, how) gives.
+void train_network(network& nw, training_display& display, const learning& how);

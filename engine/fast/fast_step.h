@@ -112,33 +112,48 @@ struct fast_step {
     }
 
     // compute_delta of layer L below the output layer: the deltas of layer L + 1
-    // fed back through its weights, times delta_factor.
+    // fed back through its weights, times delta_factor or, by the slope rule,
+    // times the sigmoid's slope y(1 - y) at each neuron's output (each
+    // product float by float, so formed in float).
     template <fast_kernel::instruction_set_adapter S, int L>
-    static void feed_back(packed_layers& layers, fallback_counts& fallbacks) {
+    static void feed_back(packed_layers& layers, fallback_counts& fallbacks, rule_kind rule) {
         const layer& above = layers[L + 1];
         real* delta = layers[L].delta.data();
         fallbacks.sums +=
             fast_kernel::running_sums<S>(above.by_neuron.data(), input_stride(L + 1), above.delta.data(),
                                          layer_size[L + 1], layer_size[L], delta, lone_input(above, L + 1));
-        for (int j = 0; j < layer_size[L]; ++j) delta[j] = delta[j] * delta_factor;
+        if (rule == rule_kind::slope) {
+            const real* y = layers[L].output.data();
+            for (int j = 0; j < layer_size[L]; ++j) delta[j] = delta[j] * (y[j] * (1.0f - y[j]));
+        } else {
+            for (int j = 0; j < layer_size[L]; ++j) delta[j] = delta[j] * delta_factor;
+        }
         // The padding lanes hold no neuron. With their deltas 0 their weights stay
         // 0 instead of drifting towards subnormals or infinities, which some
         // CPUs handle slowly.
         for (int j = layer_size[L]; j < fast_kernel::padded(layer_size[L]); ++j) delta[j] = 0.0f;
     }
 
+    // The deltas an update adds: the layer's own, or at a rate other than 1
+    // each times the rate (float by float), in step; the padding lanes stay 0.
+    static const real* stepped(const layer& here, real rate, real* step) {
+        if (rate == 1.0f) return here.delta.data();
+        for (std::size_t j = 0; j < here.delta.size(); ++j) step[j] = here.delta[j] * rate;
+        return step;
+    }
+
     // update_weight of layer L > 0, both layouts of its weights.
     template <fast_kernel::instruction_set_adapter S, int L>
-    static void update_layer(packed_layers& layers) {
+    static void update_layer(packed_layers& layers, real rate) {
         layer& here = layers[L];
+        alignas(64) real step[fast_kernel::max_row];
+        const real* delta = stepped(here, rate, step);
         alignas(64) real x[fast_kernel::max_row];  // the inputs times gain; the padding outputs are 0
         for (int k = 0; k < fast_kernel::padded(fan_in(L)); k += S::float_lanes)
             S::store_floats(x + k, S::multiply(S::load_floats(layers[L - 1].output.data() + k),
                                                S::broadcast_float(gain)));
-        fast_kernel::update_by_input<S>(here.by_input.data(), neuron_stride(L), here.delta.data(), x,
-                                        fan_in(L));
-        fast_kernel::update_by_neuron<S>(here.by_neuron.data(), input_stride(L), here.delta.data(),
-                                         layer_size[L], x);
+        fast_kernel::update_by_input<S>(here.by_input.data(), neuron_stride(L), delta, x, fan_in(L));
+        fast_kernel::update_by_neuron<S>(here.by_neuron.data(), input_stride(L), delta, layer_size[L], x);
     }
 
     // present_pattern on the packed layers. Returns the error and counts the
@@ -183,18 +198,28 @@ struct fast_step {
         // still to be fed back through its old weights. The output error and
         // every product with delta_factor are float by float: formed in float;
         // so are x = input * gain, change = delta * x and weight + change.
-        for (int j = 0; j < layer_size[2]; ++j) out.delta[j] = (target[j] - out.output[j]) * delta_factor;
-        feed_back<S, 1>(layers, fallbacks);
+        const rule_kind rule = learner.how_.rule;
+        const real rate = learner.how_.rate;
+        if (rule == rule_kind::slope) {
+            for (int j = 0; j < layer_size[2]; ++j) {
+                const real y = out.output[j];
+                out.delta[j] = (target[j] - y) * (y * (1.0f - y));
+            }
+        } else {
+            for (int j = 0; j < layer_size[2]; ++j) out.delta[j] = (target[j] - out.output[j]) * delta_factor;
+        }
+        feed_back<S, 1>(layers, fallbacks, rule);
         clock.lap(part::deltas);
-        update_layer<S, 2>(layers);
+        update_layer<S, 2>(layers, rate);
         clock.lap(part::updates);
-        feed_back<S, 0>(layers, fallbacks);
+        feed_back<S, 0>(layers, fallbacks, rule);
         clock.lap(part::deltas);
-        update_layer<S, 1>(layers);
+        update_layer<S, 1>(layers, rate);
         for (int k = 0; k < input_bits; ++k)
             x[k] = bits_only ? x[k] * gain  // 0 or 1 times gain: exact in float
                              : rounded_product(nw.input_bit[k], gain);
-        fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, in.delta.data(), x, input_bits);
+        alignas(64) real step[fast_kernel::max_row];
+        fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, stepped(in, rate, step), x, input_bits);
         clock.lap(part::updates);
         return static_cast<real>(0.5 * static_cast<double>(sum));  // exact, as pattern_error halves
     }
