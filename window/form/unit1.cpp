@@ -13,6 +13,7 @@ std::array<TListBox*, result_list_count> result_list{};
 int report_index = 0;
 int training_runs = 0;
 TNetworkView* network_view = nullptr;
+learning learning_in_effect;
 
 namespace {
 
@@ -144,6 +145,19 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     connect(Label1, &TLabel::OnClick, this, &TForm1::Label1Click);
     auto* open_view = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
     connect(open_view, &QShortcut::activated, this, [this] { Label1Click(Label1); });
+
+    learning_in_effect = learning{};
+    TLearningPanel* learning_panel = network_view->LearningPanel();
+    learning_panel->SetInEffect(learning_in_effect);
+    connect(learning_panel, &TLearningPanel::Changed, this, [] { describe_train(); });
+    connect(learning_panel, &TLearningPanel::NewStart, this, [this, learning_panel] { NewStartClick(learning_panel); });
+}
+
+void describe_train() {
+    const QString hint = train_hint(learning_in_effect, network_view->LearningPanel()->Chosen());
+    if (Form1->Button1->toolTip() == hint) return;
+    Form1->Button1->setToolTip(hint);
+    Form1->Button1->setAccessibleDescription(hint);
 }
 
 void describe_test_input() {
@@ -174,10 +188,28 @@ void TForm1::Button1Click(QObject*) {
         Chart1->AddSeries(series);
         pattern_series[p] = series;
     }
+    // The rule and the rate chosen apply from this run on.
+    const learning& chosen = network_view->LearningPanel()->Chosen();
+    learning_in_effect.rule = chosen.rule;
+    learning_in_effect.rate = chosen.rate;
+    network_view->LearningPanel()->SetInEffect(learning_in_effect);
     form_display display(pattern_series);
-    train_network(the_network, display);
+    train_network(the_network, display, learning_in_effect);
     describe_test_input();
     network_view->EngineChanged(true);
+}
+
+void TForm1::NewStartClick(QObject*) {
+    // The weights drawn again with the chosen start, the chart and the deltas
+    // cleared; the reports, the cells and the input stay.
+    const learning& chosen = network_view->LearningPanel()->Chosen();
+    learning_in_effect.start = chosen.start;
+    learning_in_effect.deviation = chosen.deviation;
+    new_start(the_network, learning_in_effect);
+    Chart1->RemoveAllSeries();
+    network_view->LearningPanel()->SetInEffect(learning_in_effect);
+    describe_train();
+    network_view->StartedAgain();
 }
 
 void TForm1::Button2Click(QObject*) {

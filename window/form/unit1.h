@@ -32,6 +32,7 @@ public slots:
     void Button2Click(QObject* Sender); // "Test"
     void Chart1Click(QObject* Sender);  // switches the chart between 2-D and 3-D
     void Label1Click(QObject* Sender);  // opens the view inside the network (also Ctrl+N)
+    void NewStartClick(QObject* Sender); // "New start" in the Learning section of that view
 };
 
 extern TForm1* Form1;
@@ -51,6 +52,15 @@ extern int report_index;
 // The training runs so far, the one under way included: the reports say
 // which run they come from.
 extern int training_runs;
+
+// The learning settings in effect: the start that drew the weights held now,
+// the rule and rate of the last run. The design until the Learning section
+// changes them: a rule or rate at the next "Train", a start at "New start".
+extern learning learning_in_effect;
+
+// Names, in the tooltip and the accessible description of "Train", the
+// settings it will train with where they are not the design.
+void describe_train();
 
 // Tells, in the tooltip and the accessible description of "Test", what it
 // recognises where that is not what the cells show; says nothing otherwise.

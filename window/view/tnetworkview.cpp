@@ -84,6 +84,10 @@ TNetworkView::TNetworkView(QWidget* form) : QWidget(form, Qt::Window)
 
     setTabOrder(m_layers[0], m_layers[1]);
     setTabOrder(m_layers[1], m_layers[2]);
+
+    // The learning choices, in the free corner below the deltas.
+    m_learning = new TLearningPanel(this);
+    m_learning->setGeometry(QRect(QPoint(522, 318), QSize(374, 256)));
 }
 
 void TNetworkView::Open()
@@ -110,6 +114,12 @@ void TNetworkView::InputChanged()
     m_stale = true;
     if (isVisible())
         refresh();
+}
+
+void TNetworkView::StartedAgain()
+{
+    m_trained = false;
+    InputChanged();
 }
 
 void TNetworkView::showEvent(QShowEvent* event)

@@ -12,6 +12,7 @@
 
 #include "network.h"
 #include "tdeltascale.h"
+#include "tlearningpanel.h"
 #include "tvaluegrid.h"
 
 class TNetworkView : public QWidget {
@@ -29,6 +30,8 @@ public:
     void EngineChanged(bool trained);
     // ... or input_bit, passed forward through a copy of the network.
     void InputChanged();
+    // New weights, no deltas: shown as before any training.
+    void StartedAgain();
 
     // The network as shown, and the neuron whose weights are shown.
     const network& Shown() const { return m_shown; }
@@ -40,6 +43,7 @@ public:
     TValueGrid* HeatMap(int L) const { return m_heat[L]; }
     TDeltaScale* Deltas() const { return m_deltaScale; }
     QString ReadOut() const { return m_readOut->text(); }
+    TLearningPanel* LearningPanel() const { return m_learning; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -75,4 +79,5 @@ private:
     std::array<TValueGrid*, layer_count> m_heat{};
     TDeltaScale* m_deltaScale = nullptr;
     QLabel* m_readOut = nullptr;
+    TLearningPanel* m_learning = nullptr;
 };
