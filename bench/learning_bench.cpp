@@ -1,14 +1,20 @@
 // Runs with the learning choices, the plain step against the fast one in
 // every iteration (so both see the same load): the converged run of a
 // zero-mean start with the slope rule, and the slope rule from the designed
-// start, which does not converge and so lasts 10001 epochs.
+// start, which does not converge and so lasts 10001 epochs; and in the
+// window, "Train" after "New start" with those settings, to its message box.
 //   ./digits_bench --benchmark_filter=Learning
 #include <benchmark/benchmark.h>
 
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 #include <chrono>
 
 #include "fast_engine.h"
 #include "learning.h"
+#include "unit1.h"
 
 namespace {
 
@@ -52,6 +58,38 @@ void BM_LearningRun(benchmark::State& state) {
     state.SetLabel(name_of(best_instruction_set()));
 }
 
+// In the window: "New start" (not timed) and "Train" with a zero-mean start
+// and the slope rule, from the click to the message box being shown.
+void BM_LearningTrainClick(benchmark::State& state) {
+    the_network = network{};
+    report_index = 0;
+    static_cast<TApplication*>(qApp)->CreateForm(Form1);
+    Form1->show();
+    TLearningPanel* panel = network_view->LearningPanel();
+    panel->ZeroMeanStart()->click();
+    panel->SlopeRule()->click();
+    QElapsedTimer clock;
+    qint64 shown_after = -1;
+    QString message;
+    const auto previous = SetMessageFunction([&](const QString& text) {
+        shown_after = clock.nsecsElapsed();
+        message = text;
+    });
+    QStringList ends;
+    for (auto _ : state) {
+        panel->NewStartButton()->click();
+        clock.start();
+        QTest::mouseClick(Form1->Button1, Qt::LeftButton);
+        state.SetIterationTime(shown_after * 1e-9);
+        ends << message.section(' ', 2);
+    }
+    SetMessageFunction(previous);
+    state.SetLabel(("last epochs " + ends.join(' ')).toStdString());
+    delete Form1;
+    Form1 = nullptr;
+}
+
 }  // namespace
 
+BENCHMARK(BM_LearningTrainClick)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LearningRun)->Unit(benchmark::kMillisecond)->Iterations(5)->Arg(0)->Arg(1);
