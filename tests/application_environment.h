@@ -23,8 +23,10 @@ private:
 };
 
 // For a namespace-scope initialiser: [[maybe_unused]] const bool x = add_...<App>();
+// Once per binary, however many of its files ask: a second application
+// object would be destroyed after the first and crash the binary's exit.
 template <class Application>
 bool add_application_environment() {
-    ::testing::AddGlobalTestEnvironment(new application_environment<Application>);
-    return true;
+    static const bool added = (::testing::AddGlobalTestEnvironment(new application_environment<Application>), true);
+    return added;
 }
