@@ -4,7 +4,8 @@
 
 Starts its own X server and session bus, the accessibility bus inside it and
 the program with Qt's AT-SPI bridge on, then reads and works the window only
-through AT-SPI: the cells, "Train" and its message box, the chart, "Test".
+through AT-SPI: the cells, "Train" and its message box, the chart, "Test",
+the Network window and its Learning section.
 Every wait polls with a deadline; nothing sleeps for a fixed time.
 """
 import os
@@ -284,6 +285,56 @@ def check_network_view(form, cells, buttons):
     do_action(buttons["Test"], "Press")
     wait_for("the view following Test", lambda: [m.group(3) for m in neurons(view)["Output"]] == test_outputs(form))
     print("the view opened by click and by Ctrl+N and followed the input and Test")
+
+    check_learning(form, view, buttons)
+
+
+def group(view, name):
+    """The group box of that name in the view, met as a group."""
+    found = pyatspi.utils.findAllDescendants(
+        view, lambda n: n is not None and n.name == name and n.getRole() in (pyatspi.ROLE_PANEL, pyatspi.ROLE_GROUPING))
+    assert len(found) == 1, (name, found)
+    return found[0]
+
+
+def choose(choice):
+    action = choice.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    do_action(choice, "Toggle" if "Toggle" in names else "Press")
+    wait_for(f"{choice.name!r} chosen", lambda: pyatspi.STATE_CHECKED in states(choice))
+
+
+def check_learning(form, view, buttons):
+    # Named choices inside named groups, the design chosen.
+    learning = group(view, "Learning")
+    choices = {}
+    for name in ("Start", "Rule"):
+        radios = {r.name: r for r in descendants(group(learning, name), pyatspi.ROLE_RADIO_BUTTON)}
+        assert pyatspi.STATE_CHECKED in states(radios["as designed"]), (name, list(radios))
+        choices[name] = radios
+    assert set(choices["Start"]) == {"as designed", "zero mean"}, list(choices["Start"])
+    assert set(choices["Rule"]) == {"as designed", "with the sigmoid's slope"}, list(choices["Rule"])
+
+    # A zero-mean start and the slope rule, "New start", then "Train": the
+    # run ends early, and "Test" (on digit 9, which the run leaves in the
+    # input) recognises 9.
+    choose(choices["Start"]["zero mean"])
+    choose(choices["Rule"]["with the sigmoid's slope"])
+    new_start = [b for b in descendants(view, pyatspi.ROLE_PUSH_BUTTON) if b.name == "New start"][0]
+    do_action(new_start, "Press")
+    train = buttons["Train"]
+    wait_for("Train naming the settings", lambda: "zero mean" in train.description and "slope" in train.description)
+    do_action(train, "Press")
+    alert = wait_for("the message box", lambda: find_alert(form))
+    texts = [n.name for n in pyatspi.utils.findAllDescendants(alert, lambda n: n is not None)]
+    ends = [int(t.split()[-1]) for t in texts if t and t.startswith("Train Number ")]
+    assert ends and ends[0] < 1000, texts
+    do_action([b for b in descendants(alert, pyatspi.ROLE_PUSH_BUTTON) if b.name == "OK"][0], "Press")
+    wait_for("the message box closed", lambda: not find_alert(form))
+    images = descendants(form, pyatspi.ROLE_IMAGE)
+    do_action(buttons["Test"], "Press")
+    wait_for("digit 9 recognised", lambda: images[0].name == "Recognised digit: 9")
+    print(f"with a zero-mean start and the slope rule: Train Number {ends[0]}, digit 9 recognised")
 
 
 def find_alert(form):
