@@ -73,11 +73,12 @@ build-asan: setup
 # dpkg-buildpackage leaves its results beside the source tree, so it builds a
 # copy of the source (the files git tracks, and new ones it does not ignore)
 # in $(DEB_BUILD)/src, and the package lands in $(DEB_BUILD), not outside the
-# repository.
+# repository. The copy names whoever builds it as the maintainer.
 deb: setup
 	rm -rf $(DEB_BUILD) && mkdir -p $(DEB_BUILD)/src
 	git ls-files -z --cached --others --exclude-standard | \
 	  tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C $(DEB_BUILD)/src
+	./scripts/deb-maintainer $(DEB_BUILD)/src/debian
 	cd $(DEB_BUILD)/src && DEB_BUILD_OPTIONS=parallel=$(JOBS) dpkg-buildpackage -b -us -uc
 	lintian --fail-on error --display-info $(DEB_BUILD)/digits_*.changes
 
