@@ -25,7 +25,7 @@ struct avx512 {
     // zero (such a step is handed over, though it is exact). The minimum and
     // maximum pass over a d that comes out NaN: s and w * x are both zero
     // then (an exact step), or infinities or NaNs took part and the sum
-    // ends up infinite or NaN, which marked() catches.
+    // ends up infinite or NaN, which lanes_needing_exact() catches.
     struct sums {
         __m512 s, least, most;
     };
@@ -52,7 +52,7 @@ struct avx512 {
         a.s = _mm512_fmadd_ps(wv, x.x, a.s);
     }
     AVX512_FUNCTION void store(real* sum, const sums& a) { _mm512_storeu_ps(sum, a.s); }
-    AVX512_FUNCTION int marked(const sums& a) {
+    AVX512_FUNCTION int lanes_needing_exact(const sums& a) {
         const __m512 magnitude = _mm512_abs_ps(a.s);
         const __mmask16 fine = _mm512_cmp_ps_mask(a.least, _mm512_set1_ps(exact_low), _CMP_GE_OQ) &
                                _mm512_cmp_ps_mask(a.most, _mm512_set1_ps(exact_high), _CMP_LE_OQ) &
@@ -101,7 +101,7 @@ struct avx512 {
         return _mm512_castsi512_pd(
             _mm512_add_epi64(_mm512_castpd_si512(p), _mm512_slli_epi64(_mm512_castpd_si512(t), 52)));
     }
-    AVX512_FUNCTION int near_halfway(dvec q) {
+    AVX512_FUNCTION int lanes_needing_exact(dvec q) {
         // u = the bits below float's significand less (halfway - margin + 1):
         // within the margin when u < 2 margin - 1, unsigned.
         const __m512i u =
@@ -137,11 +137,11 @@ AVX512_ENTRY int step_running_sums(const real* w, int stride, const real* x, int
 
 AVX512_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx512>(net, width, output); }
 
-AVX512_ENTRY bool step_quotient_marked(double q) { return fast_kernel::quotient_marked<avx512>(q); }
+AVX512_ENTRY bool step_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<avx512>(q); }
 
 AVX512_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx512>(net, n, e); }
 
 }  // namespace
 
 const fast_kernel::kernel_table fast_kernel::avx512_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_marked, step_exponentials};
+    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_needs_exact, step_exponentials};

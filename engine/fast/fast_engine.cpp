@@ -1,5 +1,5 @@
 // What the fast step shares across instruction sets: the choice of
-// instruction set, the checks and fallbacks in plain arithmetic, the
+// instruction set, the checks and the redone lanes in plain arithmetic, the
 // learner's packing and the program's training run. The step itself is in
 // fast_step.h, over the kernels of fast_kernels.h, compiled once per
 // instruction set into the table of portable.cpp, and on x86-64 of sse2.cpp,
@@ -19,7 +19,7 @@ bool cpu_supports(instruction_set isa) {
 #if DIGITS_X86_64
     switch (isa) {
         case instruction_set::portable:
-        case instruction_set::baseline: return true;
+        case instruction_set::sse2: return true;
         case instruction_set::avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
         case instruction_set::avx512:
             return __builtin_cpu_supports("avx512f") && cpu_supports(instruction_set::avx2);
@@ -31,7 +31,7 @@ bool cpu_supports(instruction_set isa) {
 }
 
 instruction_set best_instruction_set() {
-    for (instruction_set isa : {instruction_set::avx512, instruction_set::avx2, instruction_set::baseline})
+    for (instruction_set isa : {instruction_set::avx512, instruction_set::avx2, instruction_set::sse2})
         if (cpu_supports(isa)) return isa;
     return instruction_set::portable;
 }
@@ -39,7 +39,7 @@ instruction_set best_instruction_set() {
 const char* name_of(instruction_set isa) {
     switch (isa) {
         case instruction_set::portable: return "portable";
-        case instruction_set::baseline: return "baseline";
+        case instruction_set::sse2: return "sse2";
         case instruction_set::avx2: return "avx2";
         case instruction_set::avx512: return "avx512";
     }
@@ -50,7 +50,7 @@ const fast_kernel::kernel_table& fast_kernel::kernels_of(instruction_set isa) {
     if (!cpu_supports(isa)) throw std::invalid_argument("the CPU lacks this instruction set");
 #if DIGITS_X86_64
     switch (isa) {
-        case instruction_set::baseline: return sse2_kernels;
+        case instruction_set::sse2: return sse2_kernels;
         case instruction_set::avx2: return avx2_kernels;
         case instruction_set::avx512: return avx512_kernels;
         case instruction_set::portable: break;
@@ -87,19 +87,15 @@ std::int64_t fast_kernel::ticks() {
 
 [[gnu::noinline]] real fast_kernel::plain_sigmoid(real net) { return sigmoid(net); }
 
-bool fast_kernel::sum_is_exact_in_extended(real s, real w, real x) {
-    if (!std::isfinite(s) || !std::isfinite(w) || !std::isfinite(x)) return false;
-    if (s == 0.0f || w == 0.0f || x == 0.0f) return true;  // one term alone: exact
+bool fast_kernel::fused_step_needs_exact(real s, real w, real x) {
+    if (!std::isfinite(s) || !std::isfinite(w) || !std::isfinite(x)) return true;
+    if (s == 0.0f || w == 0.0f || x == 0.0f) return false;  // one term alone: exact
     const int d = std::ilogb(s) - std::ilogb(w) - std::ilogb(x);
-    return d >= exact_low && d <= exact_high;
+    return d < exact_low || d > exact_high;
 }
 
-bool fast_kernel::double_sum_needs_extended(double r) { return rounding::double_needs_exact(r); }
-
-bool fast_kernel::quotient_needs_extended(double q) { return quotient_near_halfway(q); }
-
-bool fast_kernel::quotient_needs_extended(instruction_set isa, double q) {
-    return kernels_of(isa).quotient_marked(q);
+bool fast_kernel::quotient_needs_exact(instruction_set isa, double q) {
+    return kernels_of(isa).quotient_needs_exact(q);
 }
 
 int fast_kernel::running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width,

@@ -25,7 +25,7 @@ struct kernel_table {
     int (*running_sums)(const real* w, int stride, const real* x, int n, int width, real* sum,
                         const real* alone);
     int (*sigmoids)(const real* net, int width, real* output);
-    bool (*quotient_marked)(double q);
+    bool (*quotient_needs_exact)(double q);
     void (*exponentials)(const real* net, int n, double* e);  // null: the C library's exp
 };
 
@@ -67,7 +67,7 @@ struct phase_clock {
 struct fast_step {
     using layer = fast_learner::layer;
     using packed_layers = std::array<layer, layer_count>;
-    using fallback_counts = fast_learner::fallback_counts;
+    using redone_counts = fast_learner::redone_counts;
 
     // The strides of layer L's two layouts, and where the lane left out of
     // one of them is found in the other (see fast_learner::layer).
@@ -101,23 +101,23 @@ struct fast_step {
 
     // forward_pass of layer L > 0: nets and outputs from the outputs below.
     template <fast_kernel::instruction_set_adapter S, int L, class Clock>
-    static void forward_layer(packed_layers& layers, fallback_counts& fallbacks, Clock& clock) {
+    static void forward_layer(packed_layers& layers, redone_counts& redone, Clock& clock) {
         layer& here = layers[L];
-        fallbacks.sums +=
+        redone.sums +=
             fast_kernel::running_sums<S>(here.by_input.data(), neuron_stride(L), layers[L - 1].output.data(),
                                          fan_in(L), layer_size[L], here.net.data(), lone_neuron(here, L));
         clock.lap(Clock::forward);
-        fallbacks.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
+        redone.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
         clock.lap(Clock::sigmoids);
     }
 
     // compute_delta of layer L below the output layer: the deltas of layer L + 1
     // fed back through its weights, times delta_factor.
     template <fast_kernel::instruction_set_adapter S, int L>
-    static void feed_back(packed_layers& layers, fallback_counts& fallbacks) {
+    static void feed_back(packed_layers& layers, redone_counts& redone) {
         const layer& above = layers[L + 1];
         real* delta = layers[L].delta.data();
-        fallbacks.sums +=
+        redone.sums +=
             fast_kernel::running_sums<S>(above.by_neuron.data(), input_stride(L + 1), above.delta.data(),
                                          layer_size[L + 1], layer_size[L], delta, lone_input(above, L + 1));
         for (int j = 0; j < layer_size[L]; ++j) delta[j] = delta[j] * delta_factor;
@@ -150,7 +150,7 @@ struct fast_step {
         phase_clock<timed> clock{learner.phase_ticks_, learner.read_cost_};
         using part = typename phase_clock<timed>::part;
         packed_layers& layers = learner.layers_;
-        fallback_counts& fallbacks = learner.fallbacks_;
+        redone_counts& redone = learner.redone_;
         layer& in = layers[0];
         layer& out = layers[2];
         constexpr int in_stride = neuron_stride(0);
@@ -167,10 +167,10 @@ struct fast_step {
         else
             fast_kernel::plain_sums_of_cells(in.by_input.data(), in_stride, nw.input_bit, in.net.data());
         clock.lap(part::forward);
-        fallbacks.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
+        redone.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
         clock.lap(part::sigmoids);
-        forward_layer<S, 1>(layers, fallbacks, clock);
-        forward_layer<S, 2>(layers, fallbacks, clock);
+        forward_layer<S, 1>(layers, redone, clock);
+        forward_layer<S, 2>(layers, redone, clock);
 
         // pattern_error, formed as the plain step forms it. It needs only the
         // outputs, so its arithmetic overlaps with what follows.
@@ -184,11 +184,11 @@ struct fast_step {
         // every product with delta_factor are float by float: formed in float;
         // so are x = input * gain, change = delta * x and weight + change.
         for (int j = 0; j < layer_size[2]; ++j) out.delta[j] = (target[j] - out.output[j]) * delta_factor;
-        feed_back<S, 1>(layers, fallbacks);
+        feed_back<S, 1>(layers, redone);
         clock.lap(part::deltas);
         update_layer<S, 2>(layers);
         clock.lap(part::updates);
-        feed_back<S, 0>(layers, fallbacks);
+        feed_back<S, 0>(layers, redone);
         clock.lap(part::deltas);
         update_layer<S, 1>(layers);
         for (int k = 0; k < input_bits; ++k)
