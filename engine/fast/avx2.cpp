@@ -116,30 +116,4 @@ static_assert(instruction_set_adapter<avx2> && double_vector_lanes<avx2>);
 
 }  // namespace
 
-// The entry points: everything they call is inlined into them and compiled
-// for this instruction set (see fast_kernels.h).
-#define AVX2_ENTRY [[gnu::flatten, gnu::target("avx2,fma")]]
-
-namespace {
-
-AVX2_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<avx2>(learner, nw); }
-
-AVX2_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<avx2, true>(learner, nw);
-}
-
-AVX2_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                         const real* alone) {
-    return fast_kernel::running_sums<avx2>(w, stride, x, n, width, sum, alone);
-}
-
-AVX2_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx2>(net, width, output); }
-
-AVX2_ENTRY bool step_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<avx2>(q); }
-
-AVX2_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx2>(net, n, e); }
-
-}  // namespace
-
-const fast_kernel::kernel_table fast_kernel::avx2_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_needs_exact, step_exponentials};
+DIGITS_FAST_STEP_ENTRIES(avx2, [[gnu::flatten, gnu::target("avx2,fma")]])

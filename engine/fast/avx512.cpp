@@ -118,30 +118,4 @@ static_assert(instruction_set_adapter<avx512> && double_vector_lanes<avx512>);
 
 }  // namespace
 
-// The entry points: everything they call is inlined into them and compiled
-// for this instruction set (see fast_kernels.h).
-#define AVX512_ENTRY [[gnu::flatten, gnu::target("avx512f,avx2,fma")]]
-
-namespace {
-
-AVX512_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<avx512>(learner, nw); }
-
-AVX512_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<avx512, true>(learner, nw);
-}
-
-AVX512_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                         const real* alone) {
-    return fast_kernel::running_sums<avx512>(w, stride, x, n, width, sum, alone);
-}
-
-AVX512_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx512>(net, width, output); }
-
-AVX512_ENTRY bool step_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<avx512>(q); }
-
-AVX512_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx512>(net, n, e); }
-
-}  // namespace
-
-const fast_kernel::kernel_table fast_kernel::avx512_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_needs_exact, step_exponentials};
+DIGITS_FAST_STEP_ENTRIES(avx512, [[gnu::flatten, gnu::target("avx512f,avx2,fma")]])

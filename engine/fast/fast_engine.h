@@ -85,7 +85,6 @@ struct row_allocator {
     bool operator==(const row_allocator&) const = default;
 };
 
-struct kernel_table;  // one per instruction set (fast_step.h)
 
 }  // namespace fast_kernel
 
@@ -117,7 +116,9 @@ public:
     // part of present() since timing was turned on. With timing on, the step
     // reads the CPU's time-stamp counter (elsewhere than on x86-64, a
     // nanosecond clock) between its parts and takes what a read costs off
-    // again; off (the default), it reads nothing.
+    // again; off (the default), it reads nothing. The timed step is one of
+    // the testing kernels: these two are defined with them (fast_testing.cpp,
+    // in the fast_testing library), and the program never calls them.
     struct phase_times {
         double forward = 0;   // the nets of the forward pass
         double sigmoids = 0;  // the outputs from the nets
@@ -146,11 +147,10 @@ private:
     std::array<layer, layer_count> layers_;
     redone_counts redone_;
     instruction_set isa_;
-    const fast_kernel::kernel_table* kernels_;
+    real (*present_)(fast_learner& learner, const network& nw);  // the step of isa_, timed or not
 
     // Counter ticks per part (forward, sigmoids, deltas, updates), and
     // what the counter and the clock read when timing was turned on.
-    bool timing_ = false;
     std::array<std::int64_t, 4> phase_ticks_{};
     std::int64_t read_cost_ = 0, ticks_at_start_ = 0;
     double seconds_at_start_ = 0;

@@ -367,17 +367,23 @@ inline bool quotient_needs_exact(double q) {
         return quotient_needs_exact(q);
 }
 
-// e[j] = the exponential our sigmoids use for net[j], |net[j]| <= exp_reach.
-template <double_vector_lanes S>
+// e[j] = the exponential the sigmoids of S start from for net[j],
+// |net[j]| <= exp_reach: its own where it has double vectors, else the C
+// library's.
+template <instruction_set_adapter S>
 inline void exponentials_of(const real* net, int n, double* e) {
-    for (int j = 0; j < n; j += S::double_lanes) {
-        const int lanes = n - j < S::double_lanes ? n - j : S::double_lanes;
-        typename S::dvec x, exponential;
-        exponent_lanes<S>(net + j, lanes, x);
-        exponentials<S>(x, exponential);
-        alignas(64) double lane[S::double_lanes];
-        S::store_doubles(lane, exponential);
-        for (int i = 0; i < lanes; ++i) e[j + i] = lane[i];
+    if constexpr (double_vector_lanes<S>) {
+        for (int j = 0; j < n; j += S::double_lanes) {
+            const int lanes = n - j < S::double_lanes ? n - j : S::double_lanes;
+            typename S::dvec x, exponential;
+            exponent_lanes<S>(net + j, lanes, x);
+            exponentials<S>(x, exponential);
+            alignas(64) double lane[S::double_lanes];
+            S::store_doubles(lane, exponential);
+            for (int i = 0; i < lanes; ++i) e[j + i] = lane[i];
+        }
+    } else {
+        for (int j = 0; j < n; ++j) e[j] = std::exp(sigmoid_exponent(net[j]));
     }
 }
 

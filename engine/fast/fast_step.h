@@ -17,16 +17,10 @@
 
 namespace fast_kernel {
 
-// What each instruction set's file exports: its step, and the kernels the
-// tests call (fast_testing.h), all compiled for it.
+// What each instruction set's file exports to the program: its step,
+// compiled for it.
 struct kernel_table {
     real (*present)(fast_learner& learner, const network& nw);
-    real (*present_timed)(fast_learner& learner, const network& nw);
-    int (*running_sums)(const real* w, int stride, const real* x, int n, int width, real* sum,
-                        const real* alone);
-    int (*sigmoids)(const real* net, int width, real* output);
-    bool (*quotient_needs_exact)(double q);
-    void (*exponentials)(const real* net, int n, double* e);  // null: the C library's exp
 };
 
 extern const kernel_table portable_kernels;
@@ -36,6 +30,25 @@ extern const kernel_table sse2_kernels, avx2_kernels, avx512_kernels;
 
 // The table of isa; throws std::invalid_argument if the CPU lacks it.
 const kernel_table& kernels_of(instruction_set isa);
+
+// What the same files export, compiled again into the fast_testing library,
+// to the tests and benchmarks (fast_testing.h): the timed step and the
+// kernels on their own. The program does not link them.
+struct testing_kernel_table {
+    real (*present_timed)(fast_learner& learner, const network& nw);
+    int (*running_sums)(const real* w, int stride, const real* x, int n, int width, real* sum,
+                        const real* alone);
+    int (*sigmoids)(const real* net, int width, real* output);
+    bool (*quotient_needs_exact)(double q);
+    void (*exponentials)(const real* net, int n, double* e);
+};
+
+extern const testing_kernel_table portable_testing_kernels;
+#if DIGITS_X86_64
+extern const testing_kernel_table sse2_testing_kernels, avx2_testing_kernels, avx512_testing_kernels;
+#endif
+
+const testing_kernel_table& testing_kernels_of(instruction_set isa);
 
 // A reading of the CPU's time-stamp counter, or on other CPUs than x86-64 of
 // a nanosecond clock.
@@ -201,3 +214,39 @@ struct fast_step {
 
 #pragma GCC diagnostic pop
 };
+
+// The entry points of one instruction set's file and its table: S is its
+// adapter, the rest the attributes of every entry point, flatten (everything
+// they call is inlined into them, see fast_kernels.h) and the instruction
+// set's target. Built for the program, the file defines S_kernels; built
+// with DIGITS_FAST_TESTING (the fast_testing library), S_testing_kernels.
+#if DIGITS_FAST_TESTING
+#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                                   \
+    namespace {                                                                                          \
+    __VA_ARGS__ real entry_present_timed(fast_learner& learner, const network& nw) {                     \
+        return fast_step::present<S, true>(learner, nw);                                                 \
+    }                                                                                                    \
+    __VA_ARGS__ int entry_running_sums(const real* w, int stride, const real* x, int n, int width,       \
+                                       real* sum, const real* alone) {                                   \
+        return fast_kernel::running_sums<S>(w, stride, x, n, width, sum, alone);                         \
+    }                                                                                                    \
+    __VA_ARGS__ int entry_sigmoids(const real* net, int width, real* output) {                           \
+        return fast_kernel::sigmoids<S>(net, width, output);                                             \
+    }                                                                                                    \
+    __VA_ARGS__ bool entry_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<S>(q); } \
+    __VA_ARGS__ void entry_exponentials(const real* net, int n, double* e) {                             \
+        fast_kernel::exponentials_of<S>(net, n, e);                                                      \
+    }                                                                                                    \
+    }                                                                                                    \
+    const fast_kernel::testing_kernel_table fast_kernel::S##_testing_kernels = {                         \
+        entry_present_timed, entry_running_sums, entry_sigmoids, entry_quotient_needs_exact,             \
+        entry_exponentials};
+#else
+#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                                   \
+    namespace {                                                                                          \
+    __VA_ARGS__ real entry_present(fast_learner& learner, const network& nw) {                           \
+        return fast_step::present<S>(learner, nw);                                                       \
+    }                                                                                                    \
+    }                                                                                                    \
+    const fast_kernel::kernel_table fast_kernel::S##_kernels = {entry_present};
+#endif

@@ -68,29 +68,6 @@ struct portable {
 };
 static_assert(instruction_set_adapter<portable>);
 
-// The entry points, with everything they call inlined into them.
-#define PORTABLE_ENTRY [[gnu::flatten]]
-
-PORTABLE_ENTRY real step_present(fast_learner& learner, const network& nw) {
-    return fast_step::present<portable>(learner, nw);
-}
-
-PORTABLE_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<portable, true>(learner, nw);
-}
-
-PORTABLE_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                                     const real* alone) {
-    return fast_kernel::running_sums<portable>(w, stride, x, n, width, sum, alone);
-}
-
-PORTABLE_ENTRY int step_sigmoids(const real* net, int width, real* output) {
-    return fast_kernel::sigmoids<portable>(net, width, output);
-}
-
-PORTABLE_ENTRY bool step_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<portable>(q); }
-
 }  // namespace
 
-const fast_kernel::kernel_table fast_kernel::portable_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_needs_exact, nullptr};
+DIGITS_FAST_STEP_ENTRIES(portable, [[gnu::flatten]])

@@ -57,28 +57,4 @@ static_assert(instruction_set_adapter<sse2>);
 
 }  // namespace
 
-// The entry points: everything they call is inlined into them and compiled
-// for this instruction set (see fast_kernels.h).
-#define SSE2_ENTRY [[gnu::flatten]]
-
-namespace {
-
-SSE2_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<sse2>(learner, nw); }
-
-SSE2_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<sse2, true>(learner, nw);
-}
-
-SSE2_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                         const real* alone) {
-    return fast_kernel::running_sums<sse2>(w, stride, x, n, width, sum, alone);
-}
-
-SSE2_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<sse2>(net, width, output); }
-
-SSE2_ENTRY bool step_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<sse2>(q); }
-
-}  // namespace
-
-const fast_kernel::kernel_table fast_kernel::sse2_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_needs_exact, nullptr};
+DIGITS_FAST_STEP_ENTRIES(sse2, [[gnu::flatten]])
