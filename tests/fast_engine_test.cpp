@@ -155,6 +155,34 @@ struct recorder : training_display {
 
 // --- The learner against the plain step.
 
+// The tests below hold every copy of the step the CPU has against the plain
+// step; a copy it lacks shows here, skipped with the reason, instead of
+// passing unseen.
+class EveryCopy : public testing::TestWithParam<instruction_set> {};
+
+TEST_P(EveryCopy, RunsOnThisCpuAndLearnsAsThePlainStep) {
+    if (!cpu_supports(GetParam()))
+        GTEST_SKIP() << "this CPU lacks " << name(GetParam()) << ": no test here runs its copy of the step";
+    network start;
+    init_network(start);
+    network plain = start, copy = start;
+    fast_learner learner(copy, GetParam());
+    for (int d = 0; d < digit_count; ++d) {
+        plain.input_bit = copy.input_bit = pattern[d];
+        plain.pattern_index = copy.pattern_index = d;
+        EXPECT_EQ(bits(learner.present(copy)), bits(present_pattern(plain))) << d;
+    }
+    learner.write_back(copy);
+    EXPECT_TRUE(same_neurons(plain, copy));
+}
+
+INSTANTIATE_TEST_SUITE_P(InstructionSets, EveryCopy,
+                         testing::Values(instruction_set::portable, instruction_set::sse2, instruction_set::avx2,
+                                         instruction_set::avx512),
+                         [](const testing::TestParamInfo<instruction_set>& info) { return name(info.param); });
+
+void PrintTo(instruction_set isa, std::ostream* out) { *out << name(isa); }
+
 TEST(FastLearner, FullDefaultRunAgreesAfterEveryEpoch) {
     network start;
     init_network(start);
