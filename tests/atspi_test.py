@@ -7,6 +7,7 @@ the program with Qt's AT-SPI bridge on, then reads and works the window only
 through AT-SPI: the cells, "Train" and its message box, the chart, "Test".
 Every wait polls with a deadline; nothing sleeps for a fixed time.
 """
+import contextlib
 import os
 import re
 import subprocess
@@ -44,8 +45,8 @@ def pump_events():
 # ---------------------------------------------------------------- outside
 
 
-def outside(program, wm_close):
-    """An X server and a session bus of our own, then this script inside them."""
+def outside(*args, script=__file__):
+    """An X server and a session bus of our own, then the script inside them."""
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
@@ -63,8 +64,7 @@ def outside(program, wm_close):
         wait_for("the X server to answer", lambda: subprocess.call(
             ["xdpyinfo"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0)
         return subprocess.call(
-            ["dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--inside", program, wm_close],
-            env=env)
+            ["dbus-run-session", "--", sys.executable, os.path.abspath(script), "--inside", *args], env=env)
     finally:
         xvfb.terminate()
         xvfb.wait()
@@ -73,10 +73,11 @@ def outside(program, wm_close):
 # ---------------------------------------------------------------- inside
 
 
-def inside(program, wm_close):
+@contextlib.contextmanager
+def accessibility_bus():
+    """The session's accessibility bus, with pyatspi imported once it is up."""
     bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    app = None
     try:
         wait_for("the accessibility bus", lambda: subprocess.call(
             ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
@@ -84,6 +85,21 @@ def inside(program, wm_close):
         # Only now: the library finds the accessibility bus when first used.
         global pyatspi
         import pyatspi
+        yield
+    finally:
+        bus.terminate()
+        bus.wait()
+
+
+def inside(program, wm_close):
+    with accessibility_bus():
+        inside_bus(program, wm_close)
+    return 0
+
+
+def inside_bus(program, wm_close):
+    app = None
+    try:
         from gi.repository import Atspi
 
         heard = []  # (event type, source) of every notice, in order
@@ -101,13 +117,10 @@ def inside(program, wm_close):
         assert code == 0, f"the program ended with exit code {code}"
         app = None
         print("the window worked through AT-SPI and closed with exit code 0")
-        return 0
     finally:
         if app:
             app.kill()
             app.wait()
-        bus.terminate()
-        bus.wait()
 
 
 def find_form():

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a machine would unpack it, checked without installing
-# it: every file at its place, the names that tie them together agreeing, and
-# the dependencies a bare machine needs to start the program.
+# it: every file at its place, the names that tie them together agreeing, the
+# dependencies a bare machine needs to start the program, and one training
+# run of the program it holds.
 #   package_test.sh DEB
 set -euo pipefail
 deb=$1
@@ -42,6 +43,11 @@ for package in libqt6core6 libqt6gui6 libqt6widgets6 fonts-arphic-ukai; do
   check "depends on $package" grep -qE "(^|, )$package( |,|$)" <<<"$depends"
 done
 check "recommends qt6-wayland" [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-wayland" ]
+
+# The packaged program itself, built with the distribution's flags, trains to
+# the errors the engine's own test pins (on an X server of its own, worked
+# through AT-SPI).
+check "a training run to the pinned errors" quiet /usr/bin/python3 "$(dirname "$0")/packaged_run.py" "$root/usr/bin/digits"
 
 echo "package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
