@@ -350,7 +350,7 @@ constexpr real clear_below_w = 0x1p-24f * (1.0f + 0x1p-19f), clear_below_x = 1.0
 // sum lies a hair above it.
 constexpr real hair = 0x1p-70f, midpoint_w = 97.0f, midpoint_x = 172961 * 0x1p-24f;
 
-TEST(ExactnessChecks, DoubleSumHalfwayBetweenFloatsIsHandedOver) {
+TEST(ExactnessChecks, DoubleSumOnAHalfwayPointNeedsExact) {
     // Extended keeps the hair and rounds down; double loses it, lands on the
     // midpoint and rounds to even, up.
     const real plain = extended_step(odd_sum, clear_below_w, clear_below_x);
@@ -402,7 +402,7 @@ TEST(ExactnessChecks, FusedStepIsTrustedOnlyWhereTheExtendedSumIsExact) {
     }
 }
 
-TEST(ExactnessChecks, RunningSumsHandOverTheSumsTheyCannotTrust) {
+TEST(ExactnessChecks, RunningSumsRedoTheSumsThatNeedExact) {
     // Lane 0 of two terms, one of the cases above; the other lanes are
     // ordinary sums.
     constexpr int width = 5, stride = fast_kernel::padded(width), n = 2;
@@ -593,10 +593,10 @@ TEST(ExactnessChecks, ExponentialStaysWithinItsBound) {
     }
 }
 
-TEST(ExactnessChecks, QuotientsWithinTheMarginOfAHalfwayPointAreHandedOver) {
+TEST(ExactnessChecks, QuotientsWithinTheMarginOfAHalfwayPointNeedExact) {
     // Halfway points between floats in several binades, down to the smallest
     // normal floats, each with the unit in the last place of the doubles there.
-    // Within 7 units the quotient is handed over, from 8 on it is trusted.
+    // Within 7 units the quotient needs exact, from 8 on it is trusted.
     const std::pair<double, double> halfway_points[] = {{0.75 + 0x1p-25, 0x1p-53},
                                                         {1.0 - 0x1p-25, 0x1p-53},
                                                         {0x1p-100 * (1.0 + 0x1p-24), 0x1p-152},

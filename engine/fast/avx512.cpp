@@ -22,7 +22,7 @@ struct avx512 {
 
     // Fused float sums, d of every step after the first kept by its least and
     // most, as floats from the exponent instruction, which gives -inf for
-    // zero (such a step is handed over, though it is exact). The minimum and
+    // zero (such a step is redone, though it is exact). The minimum and
     // maximum pass over a d that comes out NaN: s and w * x are both zero
     // then (an exact step), or infinities or NaNs took part and the sum
     // ends up infinite or NaN, which lanes_needing_exact() catches.

@@ -62,7 +62,7 @@ inline constexpr std::int64_t magnitude_bits = INT64_MAX;  // all but the sign
 // e^x for x = -gain * net, in every lane at once, for |x| <= exp_reach. gain
 // is 1, so x is a float, -net, which the first reduction step below needs
 // (hence the static_assert). Lanes beyond the reach are clamped to it:
-// above, the quotient falls below the normal floats and is handed over;
+// above, the quotient falls below the normal floats, needs exact and is redone;
 // below, e^x < 2^-1009 leaves 1 + e^x = 1 in double as in extended, and the
 // sigmoid 1.0f either way.
 //
@@ -161,7 +161,7 @@ concept instruction_set_adapter = running_sum_lanes<S> && float_vector_lanes<S>;
 // alone on store and 0 on load), fused and plain arithmetic, clamp (a NaN
 // becomes low), times_two_to(p, t) (p * 2^k, k in t's low bits as
 // exponentials forms it), and lane masks (bit j for lane j): the quotients
-// quotient_needs_exact marks, and NaNs.
+// that need exact (quotient_needs_exact), and NaNs.
 template <class S>
 concept double_vector_lanes = requires(typename S::dvec v, const real* p, real* out, double* doubles,
                                        int lanes, double c) {
@@ -315,7 +315,7 @@ inline void exponentials(const typename S::dvec& x, typename S::dvec& e) {
 }
 
 // x = -gain * net for the first `lanes` nets, clamped to exp_reach (a NaN
-// net to -exp_reach: its lane is handed over). Returns the NaN lanes.
+// net to -exp_reach: its lane is redone). Returns the NaN lanes.
 template <double_vector_lanes S>
 inline int exponent_lanes(const real* net, int lanes, typename S::dvec& x) {
     const auto product =

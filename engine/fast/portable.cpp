@@ -3,7 +3,7 @@
 // into vector instructions (NEON on arm64), or not. The running sums are
 // formed in double, where w * x is exact, and rounded to float at every
 // step; a step whose double needs exact (rounding::sum_needs_exact, the
-// check SSE2's copy makes too) marks its lane, and the whole sum is redone
+// check SSE2's copy makes too) flags its lane, and the whole sum is redone
 // with the plain arithmetic. The sigmoids are the library's exp, one by one.
 #include "fast_step.h"
 

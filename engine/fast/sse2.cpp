@@ -14,7 +14,7 @@ struct sse2 {
     // Double sums. SSE2 has no 64-bit integer comparison: a lane needs exact
     // when the sign bit of its low 32 bits is set in `needs_exact`. Those bits
     // hold all 29 bits below a float's significand, and the range test
-    // marks all 64.
+    // sets all 64.
     struct sums {
         __m128d s;
         __m128i needs_exact;
