@@ -1,6 +1,8 @@
 // The fast step's kernels, one instruction set at a time, and the checks it
-// rests on: for the tests, which hold them against the plain arithmetic. The
-// program itself needs only fast_engine.h.
+// rests on: for the tests, which hold them against the plain arithmetic.
+// They live in the fast_testing library (fast_testing.cpp and the
+// instruction sets' files compiled again), which the program does not link:
+// it needs only fast_engine.h.
 #pragma once
 
 #include "fast_engine.h"
