@@ -30,7 +30,7 @@ test: build build-asan
 	cd $(BUILD) && $(CTEST)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) $(CTEST)
 	$(MAKE) test-arm64
-	$(MAKE) deb && ./tests/package_test.sh $(DEB_BUILD)/digits_*.deb
+	$(MAKE) deb && ./tests/package_test.sh $(DEB_BUILD)/digits_*.deb $(BUILD)/tests/wm_close
 
 # The engine and its tests cross-built for arm64, run under qemu-aarch64,
 # which is some thirty times slower: without the two full extra runs and the

@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "random_stream.h"
-
-using real = float;  // what every weight, net, output, delta and error is stored as
+#include "real.h"
 
 struct neuron {
     std::vector<real> weight;  // weight[k] multiplies input k

@@ -3,7 +3,6 @@
 #include <QShortcut>
 #include <algorithm>
 
-#include "bit_map_editor.h"
 #include "fast_engine.h"
 #include "recognition.h"
 #include "ui_unit1.h"
@@ -13,6 +12,8 @@ std::array<TListBox*, result_list_count> result_list{};
 int report_index = 0;
 int training_runs = 0;
 TNetworkView* network_view = nullptr;
+TComboBox* pattern_combo = nullptr;
+std::array<TLabel*, input_bits> bit_label{};
 
 namespace {
 
@@ -146,6 +147,27 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     connect(open_view, &QShortcut::activated, this, [this] { Label1Click(Label1); });
 }
 
+namespace {
+
+// The group box of the cells: no global keeps it.
+TBitMapEditor* bit_group() { return static_cast<TBitMapEditor*>(pattern_combo->parentWidget()); }
+
+}  // namespace
+
+void create_bit_map_editor() {
+    load_pattern(the_network, 0);
+    auto* editor = new TBitMapEditor(Form1);
+    pattern_combo = editor->Digits();
+    for (int m = 0; m < input_bits; ++m) bit_label[m] = editor->Cell(m);
+    QObject::connect(editor, &TBitMapEditor::OnChange, Form1, &TForm1::InputChange);
+    QObject::connect(editor, &TBitMapEditor::OnCellClick, Form1, &TForm1::bitOnClick);
+    refresh_bit_labels();
+}
+
+void refresh_bit_labels() { bit_group()->Paint(the_network.input_bit); }
+
+bool cells_show_input() { return bit_group()->Shows(the_network.input_bit); }
+
 void describe_test_input() {
     QString hint;
     if (!cells_show_input()) {
@@ -159,6 +181,32 @@ void describe_test_input() {
     if (Form1->Button2->toolTip() == hint) return;
     Form1->Button2->setToolTip(hint);
     Form1->Button2->setAccessibleDescription(hint);
+}
+
+void TForm1::InputChange(QObject* Sender) {
+    auto* combo = qobject_cast<TComboBox*>(Sender);
+    const int d = combo ? combo->ItemIndex() : -1;
+    if (d < 0 || d >= digit_count) return;  // free text or no selection: keep the input
+    load_pattern(the_network, d);
+    refresh_bit_labels();
+    describe_test_input();
+    network_view->InputChanged();
+}
+
+void TForm1::bitOnClick(QObject* Sender) {
+    auto* cell = qobject_cast<TLabel*>(Sender);
+    if (!cell) return;
+    const int m = StrToInt(SubString(cell->Name(), 4, 2));
+    if (m < 0 || m >= input_bits) return;
+    if (cell->Color() == clBlack) {
+        cell->SetColor(clGray);
+        the_network.input_bit[m] = 0;
+    } else {
+        cell->SetColor(clBlack);
+        the_network.input_bit[m] = 1;
+    }
+    describe_test_input();
+    network_view->InputChanged();
 }
 
 void TForm1::Button1Click(QObject*) {

@@ -8,6 +8,7 @@
 #include <array>
 
 #include "platform.h"
+#include "tbitmapeditor.h"
 #include "tchart.h"
 #include "tnetworkview.h"
 
@@ -56,7 +57,15 @@ extern int training_runs;
 // recognises where that is not what the cells show; says nothing otherwise.
 void describe_test_input();
 
-// The construction step of the bit map editor (bit_map_editor.cpp): the digit
-// list and the 36 cells on Form1, showing digit 0, which it also puts in
-// input_bit. Its handlers are TForm1's InputChange and bitOnClick.
+// The bit map editor's digit list and cells (TBitMapEditor), set once by
+// create_bit_map_editor. Cell m stands for input_bit[m].
+extern TComboBox* pattern_combo;
+extern std::array<TLabel*, input_bits> bit_label;
+
+// Builds the bit map editor on Form1, showing digit 0, which it also puts in
+// input_bit, and connects its events to InputChange and bitOnClick.
 void create_bit_map_editor();
+// Paints every cell from input_bit.
+void refresh_bit_labels();
+// Whether the cells show input_bit; after a training run they need not.
+bool cells_show_input();
