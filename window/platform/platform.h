@@ -8,5 +8,6 @@
 #include "tapplication.h"
 #include "tcanvas.h"
 #include "tcolor.h"
+#include "placement.h"
 #include "tcontrols.h"
 #include "tstrings.h"
