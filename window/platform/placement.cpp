@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -77,19 +78,23 @@ private:
     QRect m_outer;
 };
 
-int fitAxis(int start, int length, int areaStart, int areaLength)
+// One axis of FitOnScreen: the start and the length.
+std::pair<int, int> fitAxis(int start, int length, int areaStart, int areaLength)
 {
     if (length >= areaLength)
-        return areaStart;
-    return std::clamp(start, areaStart, areaStart + areaLength - length);
+        return {areaStart, areaLength};
+    return {std::clamp(start, areaStart, areaStart + areaLength - length), length};
 }
 
 } // namespace
 
 QRect FitOnScreen(const QRect& outer, const QRect& area)
 {
-    return {fitAxis(outer.x(), outer.width(), area.x(), area.width()),
-            fitAxis(outer.y(), outer.height(), area.y(), area.height()), outer.width(), outer.height()};
+    if (area.isEmpty())
+        return outer;
+    const auto [x, width] = fitAxis(outer.x(), outer.width(), area.x(), area.width());
+    const auto [y, height] = fitAxis(outer.y(), outer.height(), area.y(), area.height());
+    return {x, y, width, height};
 }
 
 void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
@@ -113,4 +118,26 @@ void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
     placeWithFrame(form, outer, frame);
     if (frame.isNull())
         new FrameFitter(form, outer);
+}
+
+QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& area)
+{
+    const QPoint candidates[] = {
+        {owner.right() + 1, owner.top()},
+        {owner.left() - size.width(), owner.top()},
+        {owner.left(), owner.bottom() + 1},
+        {owner.left(), owner.top() - size.height()},
+    };
+    QRect best;
+    long long bestCovered = -1;
+    for (const QPoint& at : candidates) {
+        const QRect place = FitOnScreen(QRect(at, size), area);
+        const QRect covered = place.intersected(owner);
+        const long long lost = covered.isEmpty() ? 0 : static_cast<long long>(covered.width()) * covered.height();
+        if (bestCovered < 0 || lost < bestCovered) {
+            best = place;
+            bestCovered = lost;
+        }
+    }
+    return best;
 }

@@ -5,9 +5,11 @@
 #include <QRect>
 #include <QWidget>
 
-// Places a window by its outer bounds, frame included, and makes its size
-// the least the user can shrink it to. The bounds are first fitted onto the
-// available area of the screen they lie on (FitOnScreen). Where the window
+// Places a window by its outer bounds, frame included, in logical pixels, and
+// makes its size the least the user can shrink it to. The bounds are first
+// fitted onto the available area of the screen they lie on (FitOnScreen), so
+// where the designed size does not fit (a small screen, a large scale factor)
+// the window, and the least size, are what fits. Where the window
 // system reports a frame (the window has been shown under a window manager)
 // the frame gets these bounds. Before that, and on systems without frames,
 // the client area gets this size at this position; should a frame appear
@@ -20,5 +22,12 @@ void SetOuterBounds(QWidget* form, int left, int top, int width, int height);
 // Where `outer` lies on a screen whose free area (without panels) is `area`:
 // unmoved where it fits, else moved the least distance that brings it wholly
 // inside; along an axis where it is larger than the area, it starts where the
-// area starts. The size never changes.
+// area starts and is as long as the area. Both are in logical pixels, as Qt
+// gives a screen's area at any scale factor.
 QRect FitOnScreen(const QRect& outer, const QRect& area);
+
+// Where a window of `size` (frame included) goes beside the window `owner`
+// on a screen whose free area is `area`: right of it, else left, below or
+// above, the first of these that leaves it uncovered once fitted onto the
+// area; where none does, the one that covers the least of it.
+QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& area);
