@@ -1,8 +1,10 @@
 #include "tcontrols.h"
 
+#include "accessible_roles.h"
 #include "dialogs.h"
 #include "sysutils.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -44,6 +46,19 @@ TLabel::TLabel(QWidget* parent) : TControl(parent)
 void TLabel::Click()
 {
     handle_event([this] { emit OnClick(this); });
+}
+
+void TLabel::SetLink(bool link)
+{
+    InstallPlatformAccessibility();  // before a screen reader asks for the label
+    m_link = link;
+    setFocusPolicy(link ? Qt::StrongFocus : Qt::NoFocus);
+    SetCursor(link ? crHandPoint : crDefault);
+    // An interface made for the label before, as a plain text, is kept for
+    // its life: let the next question make the link's.
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(this);
+    if (made && (made->role() == QAccessible::Link) != link)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 void TLabel::mousePressEvent(QMouseEvent* event)
@@ -105,7 +120,8 @@ void TLabel::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TLabel::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Space) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (event->key() == Qt::Key_Space || (m_link && enter)) {
         if (!event->isAutoRepeat())  // holding Space switches once
             Click();
         event->accept();

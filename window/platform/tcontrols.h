@@ -117,6 +117,12 @@ public:
     // Raises OnClick as a click with the mouse would.
     void Click();
 
+    // A link opens something: it takes the focus by Tab and by click, Enter
+    // and Space click it, the pointer over it is a hand, and a screen reader
+    // meets a link with a press action.
+    void SetLink(bool link);
+    bool IsLink() const { return m_link; }
+
 signals:
     // A left button pressed and released inside the label, or Space while it
     // has the focus. The second press of a double click is no second click,
@@ -150,6 +156,7 @@ private:
     bool m_dragging = false;  // ... and has reached another label
     QPointer<TLabel> m_over;  // the label under the pointer at the last move
     QPoint m_last;            // the pointer at the last move
+    bool m_link = false;
 };
 
 // Also promoted to from Designer forms: header "tcontrols.h".
