@@ -3,6 +3,7 @@
 // one header; each part lives in a header of its own below it.
 #pragma once
 
+#include "contrast.h"
 #include "dialogs.h"
 #include "sysutils.h"
 #include "tapplication.h"
