@@ -209,10 +209,16 @@ TEST_F(NetworkView, DeltaRowUnderThePointerIsItsLayerOutputOnTop) {
 // and also when the run ends in an exception: the weights changed in place.
 TEST_F(NetworkView, ShowsTheRunsEndBeforeItsMessageAndAfterARunThatThrows) {
     open_view();
-    bool current_at_message = false;
-    const auto collect = SetMessageFunction([&](const QString&) { current_at_message = shows_weights_of(the_network); });
+    network at_message;
+    const auto collect = SetMessageFunction([&](const QString&) { at_message = network_view->Shown(); });
+    const network before_run = the_network;
     click(Form1->Button1);
-    EXPECT_TRUE(current_at_message);
+    ASSERT_FALSE(shows_weights_of(before_run));
+    for (int L = 0; L < layer_count; ++L)
+        for (int j = 0; j < layer_size[L]; ++j) {
+            EXPECT_EQ(at_message.layers[L][j].weight, the_network.layers[L][j].weight);
+            EXPECT_TRUE(same_bits(at_message.layers[L][j].delta, the_network.layers[L][j].delta));
+        }
 
     int calls = 0;
     SetMessageFunction([&](const QString& text) {

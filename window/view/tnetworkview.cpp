@@ -209,6 +209,8 @@ void TNetworkView::Open()
     if (!m_placed && parentWidget()) {
         // Beside the form, where it covers none of the cells, list boxes or digit.
         m_placed = true;
+        if (m_stale)
+            refresh();  // the texts it will show take their room first
         adjustSize();
         const QWidget* form = parentWidget();
         if (const QScreen* screen = form->screen()) {
@@ -297,6 +299,7 @@ void TNetworkView::refresh()
     showNeurons();
     showScales();
     showSelected();
+    readOut(pointing_hint);  // what it said was of the numbers before
 }
 
 void TNetworkView::showInput()
