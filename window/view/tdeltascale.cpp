@@ -82,12 +82,17 @@ void TDeltaScale::paintEvent(QPaintEvent*)
     }
     constexpr int decades = view::delta_highest_decade - view::delta_lowest_decade;
     const int line = fontMetrics().height();
-    // Decade lines, labelled every second decade.
+    // Decade lines, labelled every second decade, or fewer where the labels
+    // would run into each other.
+    const int labelRoom = fontMetrics().horizontalAdvance(QStringLiteral("1E-14")) + 6;
+    int every = 2;
+    while (every < decades && axis.width() * every / decades < labelRoom)
+        every *= 2;
     for (int e = 0; e <= decades; ++e) {
         const int x = axis.left() + axis.width() * e / decades;
         painter.setPen(colours.gridline);
         painter.drawLine(x, axis.top(), x, axis.bottom());
-        if (e % 2 == 0) {
+        if (e % every == 0) {
             painter.setPen(palette().color(QPalette::WindowText));
             const QString label = FloatToStr(std::pow(10.0L, view::delta_lowest_decade + e));
             const int w = fontMetrics().horizontalAdvance(label) + 4;
@@ -120,12 +125,12 @@ void TDeltaScale::paintEvent(QPaintEvent*)
     QStringList lines{QStringLiteral("A mark per neuron; the median in the heavier line")};
     for (int L = layer_count - 1; L > 0; --L)
         if (medians[L] && medians[L - 1])
-            lines << QStringLiteral("%1 median / %2 median: %3")
+            lines << QStringLiteral("%1 / %2 median: %3")
                          .arg(view::layer_name(L - 1), view::layer_name(L).toLower(),
                               FloatToStr(*medians[L - 1] / *medians[L]));
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRect(0, axis.bottom() + line + 4, width(), line * 3 + 4), Qt::AlignLeft | Qt::AlignTop,
-                     lines.join(QLatin1Char('\n')));
+    painter.drawText(QRect(0, axis.bottom() + line + 4, width(), height() - axis.bottom() - line - 4),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines.join(QLatin1Char('\n')));
 }
 
 void TDeltaScale::mouseMoveEvent(QMouseEvent* event)

@@ -395,13 +395,17 @@ void TNetworkView::showSelected()
     m_outgoing->SetValues(m_selectedOut, static_cast<int>(m_selectedOut.size()), 1);
     m_outgoing->setVisible(!m_selectedOut.empty());
 
-    // The neuron's weights on the scale of its layer's map, or the shared one.
-    const bool own = m_ownScales->isChecked();
-    const float inLimit = own ? view::weight_limit(m_weights[m_layer]) : m_limit;
-    m_incoming->SetScale(TValueGrid::Scale::weights, inLimit);
-    const float outLimit = own && m_layer + 1 < layer_count ? view::weight_limit(m_weights[m_layer + 1]) : m_limit;
-    m_outgoing->SetScale(TValueGrid::Scale::weights, outLimit);
-    m_selectedScale->SetLimit(inLimit);
+    // In and out on one scale, the one legend's: the larger of the two
+    // layers' own, or the shared one.
+    float limit = m_limit;
+    if (m_ownScales->isChecked()) {
+        limit = view::weight_limit(m_weights[m_layer]);
+        if (m_layer + 1 < layer_count)
+            limit = std::max(limit, view::weight_limit(m_weights[m_layer + 1]));
+    }
+    m_incoming->SetScale(TValueGrid::Scale::weights, limit);
+    m_outgoing->SetScale(TValueGrid::Scale::weights, limit);
+    m_selectedScale->SetLimit(limit);
     for (int L = 0; L < layer_count; ++L)
         m_layers[L]->SetHighlighted(L == m_layer ? m_neuron : -1);
 
