@@ -272,14 +272,15 @@ TEST_F(NetworkView, EachMapOnItsOwnScaleOrOneForAll) {
 // is cut short.
 TEST_F(NetworkView, GrowsWithItsFontAndClipsNoTitle) {
     open_view();
-    const QSize small = network_view->sizeHint();
+    QWidget* panels = network_view->Contents();
+    const QSize small = panels->sizeHint();
     QFont large = network_view->font();
     large.setPixelSize(2 * QFontInfo(large).pixelSize());
     network_view->setFont(large);
-    network_view->adjustSize();
-    EXPECT_GT(network_view->sizeHint().width(), small.width());
-    EXPECT_GT(network_view->sizeHint().height(), small.height());
-    for (QLabel* label : network_view->findChildren<QLabel*>())
+    panels->adjustSize();
+    EXPECT_GT(panels->sizeHint().width(), small.width());
+    EXPECT_GT(panels->sizeHint().height(), small.height());
+    for (QLabel* label : panels->findChildren<QLabel*>())
         if (label->isVisible() && !label->wordWrap())
             EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
 }

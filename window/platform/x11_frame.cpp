@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QThread>
+#include <QtMath>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -71,7 +72,8 @@ QMargins FrameMarginsBeforeShow(QWidget* window)
             // Device pixels, as X11 counts them; the window is placed in
             // logical ones, which a scale factor makes larger.
             const qreal ratio = window->devicePixelRatioF();
-            auto logical = [ratio](std::uint32_t device) { return qRound(device / ratio); };
+            // Rounded up, so that the frame to come is never larger than allowed for.
+            auto logical = [ratio](std::uint32_t device) { return qCeil(device / ratio); };
             return {logical(v[0]), logical(v[2]), logical(v[1]), logical(v[3])};  // left, top, right, bottom
         }
         QThread::msleep(5);

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "backprop.h"
@@ -42,10 +43,19 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     const int line = fontMetrics().height();
     // Two rows: the input, the outputs and the selected neuron's weights
     // above; the maps of every weight and the deltas below.
-    auto* root = new QGridLayout(this);
+    // The panels scroll where the screen is smaller than they are (a large
+    // scale factor on a small screen); the read-out stays in view below them.
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    m_contents = new QWidget(scroll);
+    auto* root = new QGridLayout(m_contents);
 
     // Which input the numbers are for, as a small picture of its cells.
-    auto* inputBox = new QGroupBox(QStringLiteral("Input"), this);
+    auto* inputBox = new QGroupBox(QStringLiteral("Input"), m_contents);
     auto* input = new QVBoxLayout(inputBox);
     m_inputPicture = new TValueGrid(inputBox);
     m_inputPicture->SetScale(TValueGrid::Scale::bits);
@@ -61,7 +71,7 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     root->addWidget(inputBox, 0, 0);
 
     // The three layers' outputs, the output scale and the winner.
-    auto* outputsBox = new QGroupBox(QStringLiteral("Outputs for the current input"), this);
+    auto* outputsBox = new QGroupBox(QStringLiteral("Outputs for the current input"), m_contents);
     auto* outputs = new QGridLayout(outputsBox);
     const QSize cells[layer_count] = {
         {line + 2, line + 2},
@@ -98,7 +108,7 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     root->addWidget(outputsBox, 0, 1);
 
     // The selected neuron's weights, in and out.
-    m_weightsBox = new QGroupBox(this);
+    m_weightsBox = new QGroupBox(m_contents);
     auto* weights = new QGridLayout(m_weightsBox);
     m_inTitle = new QLabel(m_weightsBox);
     m_outTitle = new QLabel(m_weightsBox);
@@ -138,7 +148,7 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     connect(m_outgoing, &TValueGrid::CurrentChanged, this, [weightRead](int j) { weightRead(false, j); });
     root->addWidget(m_weightsBox, 0, 2);
 
-    auto* deltasBox = new QGroupBox(QStringLiteral("Deltas of the last learning step"), this);
+    auto* deltasBox = new QGroupBox(QStringLiteral("Deltas of the last learning step"), m_contents);
     auto* deltas = new QVBoxLayout(deltasBox);
     m_deltaScale = new TDeltaScale(deltasBox);
     m_deltaScale->setAccessibleName(QStringLiteral("Deltas of the last learning step"));
@@ -151,7 +161,7 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     root->addWidget(deltasBox, 1, 2);
 
     // Every weight: a map per layer, each on the shared scale or its own.
-    auto* heatBox = new QGroupBox(QStringLiteral("Every weight: a row per neuron, a column per input"), this);
+    auto* heatBox = new QGroupBox(QStringLiteral("Every weight: a row per neuron, a column per input"), m_contents);
     auto* heat = new QGridLayout(heatBox);
     const int heatCell[layer_count] = {4, 4, 6};
     for (int L = 0; L < layer_count; ++L) {
@@ -193,8 +203,11 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     m_readOut->setAutoFillBackground(true);
     m_readOut->setAccessibleName(QStringLiteral("Read-out"));
     colourReadOut();
-    root->addWidget(m_readOut, 2, 0, 1, 3);
     root->setColumnStretch(2, 1);
+    scroll->setWidget(m_contents);
+    window->addWidget(scroll, 1);
+    m_readOut->setContentsMargins(0, 2, 0, 2);
+    window->addWidget(m_readOut);
 
     // Tab visits every panel in reading order; the arrows move inside one.
     QWidget* order[] = {m_layers[0], m_layers[1], m_layers[2], m_incoming, m_outgoing,
@@ -211,12 +224,14 @@ void TNetworkView::Open()
         m_placed = true;
         if (m_stale)
             refresh();  // the texts it will show take their room first
-        adjustSize();
         const QWidget* form = parentWidget();
         if (const QScreen* screen = form->screen()) {
+            // All its panels where the screen has room, else what fits.
             // Not shown yet, the view has no frame: it will get one like the form's.
             const QSize frame = form->frameGeometry().size() - form->size();
-            const QRect place = PlaceBeside(form->frameGeometry(), size() + frame, screen->availableGeometry());
+            const QSize whole = m_contents->sizeHint() + QSize(0, m_readOut->sizeHint().height());
+            const QRect place = PlaceBeside(form->frameGeometry(), whole + frame, screen->availableGeometry());
+            resize(place.size() - frame);
             move(place.topLeft());
         }
     }

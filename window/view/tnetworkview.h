@@ -55,6 +55,8 @@ public:
     QString InputNote() const { return m_inputNote->text(); }
     QString Recognised() const { return m_recognised->text(); }
     QString ReadOut() const { return m_readOut->text(); }
+    // The panels, inside the area that scrolls.
+    QWidget* Contents() const { return m_contents; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -91,6 +93,7 @@ private:
     int m_layer = 1;
     int m_neuron = 0;
 
+    QWidget* m_contents = nullptr;
     QLabel* m_inputTitle = nullptr;
     QLabel* m_inputNote = nullptr;
     TValueGrid* m_inputPicture = nullptr;
