@@ -73,8 +73,10 @@ public:
         report_index = std::min(report_index + 1, result_list_count - 1);
     }
 
-    // The network view shows the run's end before the message box waits.
+    // The network view and the hint of "Test" show the run's end before the
+    // message box waits.
     void show_end(int train_number) override {
+        describe_test_input();
         network_view->EngineChanged(true);
         ShowMessage("Train Number " + IntToStr(train_number));
     }
