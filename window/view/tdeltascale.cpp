@@ -44,7 +44,7 @@ int TDeltaScale::axisHeight() const
 
 QSize TDeltaScale::sizeHint() const
 {
-    return {labelWidth() + fontMetrics().horizontalAdvance(QStringLiteral("0")) * 44, 3 * fontMetrics().height() * 2 + axisHeight()};
+    return {labelWidth() + fontMetrics().horizontalAdvance(QStringLiteral("0")) * 34, 3 * fontMetrics().height() * 2 + axisHeight()};
 }
 
 QSize TDeltaScale::minimumSizeHint() const

@@ -122,14 +122,16 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     m_outgoing->SetCellSize(QSize(line, line * 2 / 3));
     m_inRange = wrapping(new QLabel(m_weightsBox));
     m_outRange = wrapping(new QLabel(m_weightsBox));
-    m_selectedScale = new TScaleBar(TScaleBar::Scale::weights, m_weightsBox);
+    m_inScale = new TScaleBar(TScaleBar::Scale::weights, m_weightsBox);
+    m_outScale = new TScaleBar(TScaleBar::Scale::weights, m_weightsBox);
     weights->addWidget(m_inTitle, 0, 0);
     weights->addWidget(m_outTitle, 0, 1);
     weights->addWidget(m_incoming, 1, 0, Qt::AlignTop | Qt::AlignLeft);
     weights->addWidget(m_outgoing, 1, 1, Qt::AlignTop | Qt::AlignLeft);
     weights->addWidget(m_inRange, 2, 0);
     weights->addWidget(m_outRange, 2, 1);
-    weights->addWidget(m_selectedScale, 3, 0, 1, 2);
+    weights->addWidget(m_inScale, 3, 0);
+    weights->addWidget(m_outScale, 3, 1);
     weights->setRowStretch(4, 1);
     const int rangeWidth = fontMetrics().horizontalAdvance(QStringLiteral("from -0.000000000000000"));
     m_inRange->setMinimumWidth(rangeWidth);
@@ -229,6 +231,12 @@ void TNetworkView::Open()
             // All its panels where the screen has room, else what fits.
             // Not shown yet, the view has no frame: it will get one like the form's.
             const QSize frame = form->frameGeometry().size() - form->size();
+            // Measured as shown (styled, laid out, the focus given), but not
+            // yet on the screen.
+            setAttribute(Qt::WA_DontShowOnScreen, true);
+            show();
+            hide();
+            setAttribute(Qt::WA_DontShowOnScreen, false);
             const QSize whole = m_contents->sizeHint() + QSize(0, m_readOut->sizeHint().height());
             const QRect place = PlaceBeside(form->frameGeometry(), whole + frame, screen->availableGeometry());
             resize(place.size() - frame);
@@ -410,17 +418,18 @@ void TNetworkView::showSelected()
     m_outgoing->SetValues(m_selectedOut, static_cast<int>(m_selectedOut.size()), 1);
     m_outgoing->setVisible(!m_selectedOut.empty());
 
-    // In and out on one scale, the one legend's: the larger of the two
-    // layers' own, or the shared one.
-    float limit = m_limit;
-    if (m_ownScales->isChecked()) {
-        limit = view::weight_limit(m_weights[m_layer]);
-        if (m_layer + 1 < layer_count)
-            limit = std::max(limit, view::weight_limit(m_weights[m_layer + 1]));
+    // In on the scale of this layer's map, out on the next one's, or both on
+    // the shared one; each with its legend below it.
+    const bool own = m_ownScales->isChecked();
+    const float inLimit = own ? view::weight_limit(m_weights[m_layer]) : m_limit;
+    m_incoming->SetScale(TValueGrid::Scale::weights, inLimit);
+    m_inScale->SetLimit(inLimit);
+    if (m_layer + 1 < layer_count) {
+        const float outLimit = own ? view::weight_limit(m_weights[m_layer + 1]) : m_limit;
+        m_outgoing->SetScale(TValueGrid::Scale::weights, outLimit);
+        m_outScale->SetLimit(outLimit);
     }
-    m_incoming->SetScale(TValueGrid::Scale::weights, limit);
-    m_outgoing->SetScale(TValueGrid::Scale::weights, limit);
-    m_selectedScale->SetLimit(limit);
+    m_outScale->setVisible(m_layer + 1 < layer_count);
     for (int L = 0; L < layer_count; ++L)
         m_layers[L]->SetHighlighted(L == m_layer ? m_neuron : -1);
 

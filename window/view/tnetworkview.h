@@ -106,7 +106,8 @@ private:
     QLabel* m_outRange = nullptr;
     TValueGrid* m_incoming = nullptr;
     TValueGrid* m_outgoing = nullptr;
-    TScaleBar* m_selectedScale = nullptr;
+    TScaleBar* m_inScale = nullptr;
+    TScaleBar* m_outScale = nullptr;
     std::array<TValueGrid*, layer_count> m_heat{};
     std::array<QLabel*, layer_count> m_heatRange{};
     std::array<TScaleBar*, layer_count> m_heatScale{};
