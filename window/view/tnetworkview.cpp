@@ -239,8 +239,9 @@ void TNetworkView::Open()
             setAttribute(Qt::WA_DontShowOnScreen, false);
             const QSize whole = m_contents->sizeHint() + QSize(0, m_readOut->sizeHint().height());
             const QRect place = PlaceBeside(form->frameGeometry(), whole + frame, screen->availableGeometry());
-            resize(place.size() - frame);
-            move(place.topLeft());
+            // The frame goes where placed; the window inside it as in the form's.
+            const QPoint inside = form->geometry().topLeft() - form->frameGeometry().topLeft();
+            setGeometry(QRect(place.topLeft() + inside, place.size() - frame));
         }
     }
     show();  // refreshes in showEvent when a change came while hidden
