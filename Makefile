@@ -48,7 +48,7 @@ screenshots: build
 	./scripts/screenshot $(BUILD) shot docs/start.png \
 	  train screen docs/train.png ok digit 3 test shot docs/test.png chart shot docs/chart3d.png \
 	  chart hover 200 150 chartshot docs/readout.png
-	./scripts/screenshot $(BUILD) train ok view viewhover 155 130 viewshot docs/network.png
+	./scripts/screenshot $(BUILD) train ok view viewhover 291 116 viewshot docs/network.png
 
 setup:
 	./scripts/setup

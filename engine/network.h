@@ -59,9 +59,6 @@ struct network {
     random_stream random;   // the never-reseeded sequence behind every initial weight
 };
 
-// The one network the window works on. Tests make their own.
-extern network the_network;
-
 // Appends every neuron of the three layers with random weights (2078 draws, in
 // layer, neuron, weight order), then puts 1.0 on the diagonal of target.
 // Appends, never clears: it is meant to run once per network.

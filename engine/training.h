@@ -19,6 +19,7 @@ public:
     // The ten errors of a report epoch.
     virtual void write_report(const epoch_errors& errors) = 0;
     // The run has stopped; train_number is the number of its last epoch.
+    // The network holds what the run learnt by then.
     virtual void show_end(int train_number) = 0;
 };
 

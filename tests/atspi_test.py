@@ -275,8 +275,8 @@ def test_outputs(form):
 
 
 def check_network_view(form, cells, buttons):
-    # Opened by a click on "Y-delta-Weight", which says so in its tooltip.
-    label = [n for n in descendants(form, pyatspi.ROLE_LABEL) if n.name == "Y-delta-Weight"][0]
+    # Opened by a click on the link "Y-delta-Weight", which says so in its tooltip.
+    label = [n for n in descendants(form, pyatspi.ROLE_LINK) if n.name == "Y-delta-Weight"][0]
     assert "Ctrl+N" in label.description, label.description
     x, y, w, h = label.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     subprocess.check_call(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"])

@@ -143,7 +143,24 @@ void train_network(network& nw, training_display& display, fast_learner& learner
         network& nw;
         ~write_back_on_exit() { learner.write_back(nw); }
     } guard{learner, nw};
-    run_epochs(nw, display, [&learner](const network& n) { return learner.present(n); });
+    // The end is shown with nw as learnt: a window may show the weights then.
+    class written_back_at_end final : public training_display {
+    public:
+        written_back_at_end(training_display& display, const fast_learner& learner, network& nw)
+            : display_(display), learner_(learner), nw_(nw) {}
+        void add_point(int pattern_index, int epoch, real error) override { display_.add_point(pattern_index, epoch, error); }
+        void write_report(const epoch_errors& errors) override { display_.write_report(errors); }
+        void show_end(int train_number) override {
+            learner_.write_back(nw_);
+            display_.show_end(train_number);
+        }
+
+    private:
+        training_display& display_;
+        const fast_learner& learner_;
+        network& nw_;
+    } shown{display, learner, nw};
+    run_epochs(nw, shown, [&learner](const network& n) { return learner.present(n); });
 }
 
 void train_network(network& nw, training_display& display) {

@@ -8,6 +8,7 @@
 #include "ui_unit1.h"
 
 TForm1* Form1 = nullptr;
+network the_network;
 std::array<TListBox*, result_list_count> result_list{};
 int report_index = 0;
 int training_runs = 0;
@@ -73,7 +74,13 @@ public:
         report_index = std::min(report_index + 1, result_list_count - 1);
     }
 
-    void show_end(int train_number) override { ShowMessage("Train Number " + IntToStr(train_number)); }
+    // The network view and the hint of "Test" show the run's end before the
+    // message box waits.
+    void show_end(int train_number) override {
+        describe_test_input();
+        network_view->EngineChanged(true);
+        ShowMessage("Train Number " + IntToStr(train_number));
+    }
 
 private:
     std::array<TLineSeries*, digit_count> pattern_series_;
@@ -127,7 +134,8 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     }
 
     // Tab goes through the designed controls in their designed order, then
-    // through the run-time ones as they were made; the grid is one stop.
+    // through the run-time ones as they were made; the grid is one stop, and
+    // the label that opens the network view follows it.
     QWidget* previous = Button2;
     auto follow = [&previous](QWidget* next) {
         setTabOrder(previous, next);
@@ -135,12 +143,13 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     };
     follow(pattern_combo);
     for (TLabel* cell : bit_label) follow(cell);
+    Label1->SetLink(true);  // opens the network view: Enter or Space, or a click
+    follow(Label1);
     for (TListBox* box : result_list) follow(box);
 
     Image1->setAccessibleDescription("The digit that Test recognises");
 
-    network_view = new TNetworkView(this);
-    Label1->SetCursor(crHandPoint);
+    network_view = new TNetworkView(this, the_network);
     Label1->SetHint("Opens a window that shows inside the network: outputs, deltas and weights (Ctrl+N)");
     connect(Label1, &TLabel::OnClick, this, &TForm1::Label1Click);
     auto* open_view = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
@@ -178,6 +187,7 @@ void describe_test_input() {
                (the_network.input_bit == pattern[last] ? QString() : QStringLiteral("with the cells clicked since, ")) +
                QStringLiteral("not the cells shown");
     }
+    network_view->SetCellsShowInput(hint.isEmpty());
     if (Form1->Button2->toolTip() == hint) return;
     Form1->Button2->setToolTip(hint);
     Form1->Button2->setAccessibleDescription(hint);
@@ -223,9 +233,19 @@ void TForm1::Button1Click(QObject*) {
         pattern_series[p] = series;
     }
     form_display display(pattern_series);
-    train_network(the_network, display);
-    describe_test_input();
-    network_view->EngineChanged(true);
+    // However the run ends, a throw included, the weights have changed in
+    // place: the view and the hint of "Test" follow the network as it is.
+    auto follow = [] {
+        describe_test_input();
+        network_view->EngineChanged(true);
+    };
+    try {
+        train_network(the_network, display);
+    } catch (...) {
+        follow();
+        throw;
+    }
+    follow();
 }
 
 void TForm1::Button2Click(QObject*) {

@@ -37,6 +37,11 @@ public slots:
 
 extern TForm1* Form1;
 
+// The one network the window works on, kept with the form; the engine's
+// operations take it as an argument and the network view reads it. Tests
+// make their own networks for the engine.
+extern network the_network;
+
 // The report list boxes, entry 3 x row + column. Training reports go into
 // them one after another; "Test" lists its outputs in result_list[3].
 inline constexpr int result_list_count = 9;
