@@ -37,7 +37,7 @@ void BM_FullRunReference(benchmark::State& state) {
         network nw;
         init_network(nw);
         state.ResumeTiming();
-        train_network_reference(nw, shown);
+        train_network_plain(nw, shown);
         benchmark::DoNotOptimize(nw.layers[2][0].weight.data());
     }
     check_and_label(state, shown, "");
@@ -67,17 +67,17 @@ fast_learner fast_run(benchmark::State& state, instruction_set isa, quiet_displa
 }
 
 // The fast learner with the instruction set given by the argument: 0 the
-// portable step, 1 x86-64's baseline, 2 AVX2, 3 AVX-512. The program uses the
+// portable step, 1 SSE2, 2 AVX2, 3 AVX-512. The program uses the
 // widest the CPU has.
 void BM_FullRunFast(benchmark::State& state) {
     const auto isa = static_cast<instruction_set>(state.range(0));
     if (skip_unless_supported(state, isa)) return;
     quiet_display shown;
-    fast_learner::fallback_counts fallbacks;
-    for (auto _ : state) fallbacks = fast_run(state, isa, shown, false).fallbacks();
+    fast_learner::redone_counts redone;
+    for (auto _ : state) redone = fast_run(state, isa, shown, false).redone();
     // Running sums and sigmoids of one run formed in extended precision.
-    state.counters["fallback_sums"] = static_cast<double>(fallbacks.sums);
-    state.counters["fallback_sigmoids"] = static_cast<double>(fallbacks.sigmoids);
+    state.counters["redone_sums"] = static_cast<double>(redone.sums);
+    state.counters["redone_sigmoids"] = static_cast<double>(redone.sigmoids);
     check_and_label(state, shown, std::string(name_of(isa)) + ", ");
 }
 
@@ -118,7 +118,7 @@ void BM_FullRunRatio(benchmark::State& state) {
         init_network(reference_nw);
         init_network(fast_nw);
         const auto t0 = clock::now();
-        train_network_reference(reference_nw, shown);
+        train_network_plain(reference_nw, shown);
         const auto t1 = clock::now();
         fast_learner learner(fast_nw, isa);
         train_network(fast_nw, shown, learner);

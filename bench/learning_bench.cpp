@@ -42,7 +42,7 @@ void BM_LearningRun(benchmark::State& state) {
     for (auto _ : state) {
         network plain = start, fast = start;
         const auto t0 = clock::now();
-        train_network_reference(plain, plain_end, how);
+        train_network_plain(plain, plain_end, how);
         const auto t1 = clock::now();
         train_network(fast, fast_end, how);
         const auto t2 = clock::now();

@@ -9,9 +9,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "bit_map_editor.h"
-#include "network.h"
 #include "unit1.h"
+#include "network.h"
 
 namespace {
 

@@ -5,10 +5,19 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 
 #include "network.h"
+#include "rounding.h"
 
 using epoch_errors = std::array<real, digit_count>;
+
+// The argument of the sigmoid's exp: -gain * net as a double, exact (two
+// floats multiply exactly in double as in extended).
+inline double sigmoid_exponent(real net) { return -static_cast<double>(gain) * static_cast<double>(net); }
+
+// The output of a neuron whose net is net, with the C library's exp.
+inline real sigmoid(real net) { return sigmoid_of_exp(std::exp(sigmoid_exponent(net))); }
 
 // net and output of every neuron, from input_bit and the weights, layer by layer.
 void forward_pass(network& nw);

@@ -67,6 +67,6 @@ real present_pattern(network& nw, const learning& how) {
     return static_cast<real>(pattern_error(nw));
 }
 
-void train_network_reference(network& nw, training_display& display, const learning& how) {
+void train_network_plain(network& nw, training_display& display, const learning& how) {
     run_epochs(nw, display, [&how](network& n) { return present_pattern(n, how); });
 }

@@ -50,4 +50,4 @@ void update_weight(network& nw, const learning& how);
 real present_pattern(network& nw, const learning& how);
 
 // The plain run with the chosen rule and rate.
-void train_network_reference(network& nw, training_display& display, const learning& how);
+void train_network_plain(network& nw, training_display& display, const learning& how);

@@ -41,8 +41,6 @@ const std::array<bit_map, digit_count> pattern = {
            row("0001"), row("0001"), row("0001"), row("0001")}),
 };
 
-network the_network;
-
 real random_weight(network& nw) {
     const extended g = nw.random.RandG(10, 1);
     return to_float(extended_product(g, thousandth));  // g * 0.001L

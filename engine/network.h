@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "random_stream.h"
-
-using real = float;  // what every weight, net, output, delta and error is stored as
+#include "real.h"
 
 struct neuron {
     std::vector<real> weight;  // weight[k] multiplies input k
@@ -59,9 +58,6 @@ struct network {
     int train_number = 0;   // epoch counter of the current or last run
     random_stream random;   // the never-reseeded sequence behind every initial weight
 };
-
-// The one network the window works on. Tests make their own.
-extern network the_network;
 
 // Appends every neuron of the three layers with random weights (2078 draws, in
 // layer, neuron, weight order), then puts 1.0 on the diagonal of target.

@@ -14,10 +14,6 @@ real present_pattern(network& nw) {
     return static_cast<real>(pattern_error(nw));
 }
 
-void train_network(network& nw, training_display& display, presenter present) {
-    run_epochs(nw, display, present);
-}
-
-void train_network_reference(network& nw, training_display& display) {
-    train_network(nw, display, present_pattern);
+void train_network_plain(network& nw, training_display& display) {
+    run_epochs(nw, display, present_pattern);
 }

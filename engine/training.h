@@ -19,6 +19,7 @@ public:
     // The ten errors of a report epoch.
     virtual void write_report(const epoch_errors& errors) = 0;
     // The run has stopped; train_number is the number of its last epoch.
+    // The network holds what the run learnt by then.
     virtual void show_end(int train_number) = 0;
 };
 
@@ -28,7 +29,6 @@ void report_progress(const network& nw, const epoch_errors& errors, training_dis
 // Learns the pattern already in input_bit (number nw.pattern_index) once:
 // forward_pass, compute_delta, update_weight; returns its error as measured
 // before the update.
-using presenter = real (*)(network& nw);
 real present_pattern(network& nw);
 
 // The epoch loop of every run: present(nw) learns the pattern in
@@ -51,8 +51,5 @@ void run_epochs(network& nw, training_display& display, Presenter present) {
     }
 }
 
-// The run with each pattern learnt by present on nw itself.
-void train_network(network& nw, training_display& display, presenter present);
-
 // The plain run: present_pattern on nw, one step after another.
-void train_network_reference(network& nw, training_display& display);
+void train_network_plain(network& nw, training_display& display);

@@ -47,6 +47,19 @@ TEST_F(Accessible, CellsToggleAsAClickDoes) {
     EXPECT_EQ(bit_label[0]->Color(), clGray);
 }
 
+// "Y-delta-Weight" is a link whose press opens the network view; both
+// windows are frames, as AT-SPI lists windows.
+TEST_F(Accessible, LabelIsALinkThatOpensTheViewAndWindowsAreFrames) {
+    EXPECT_EQ(face(Form1->Label1)->role(), QAccessible::Link);
+    EXPECT_EQ(name(Form1->Label1), "Y-delta-Weight");
+    ASSERT_FALSE(network_view->isVisible());
+    act(Form1->Label1, QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(network_view->isVisible());
+    EXPECT_EQ(face(Form1)->role(), QAccessible::Window);
+    EXPECT_EQ(face(network_view)->role(), QAccessible::Window);
+    network_view->close();
+}
+
 TEST_F(Accessible, ChartIsNamedByItsTitleAndDescribesViewAndSeries) {
     TChart* chart = Form1->Chart1;
     EXPECT_EQ(face(chart)->role(), QAccessible::Chart);

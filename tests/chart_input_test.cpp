@@ -248,6 +248,7 @@ TEST_F(ChartInput, TheReadoutIsOpaqueClearOfTitleAndLegendAndGoesWithTheMouse) {
     const QColor base(17, 34, 51);  // a tooltip colour found nowhere else on the chart
     QPalette palette = chart.palette();
     palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, Qt::white);  // readable on it, so the read-out takes both
     chart.setPalette(palette);
     auto image = [&] {
         QImage i(chart.size(), QImage::Format_RGB32);

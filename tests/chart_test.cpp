@@ -391,17 +391,6 @@ TEST(ChartWidget, WhatAClickHandlerThrowsIsShownNotPassedOn) {
     EXPECT_EQ(shown, std::vector<QString>(2, "no memory left"));
 }
 
-TEST(ChartWidget, TitleLinesAreKeptInOrder) {
-    TChart chart;
-    chart.TitleText().Add("old");
-    chart.TitleText().Clear();
-    chart.TitleText().Add("Eq degree");
-    chart.TitleText().Add("second line");
-    ASSERT_EQ(chart.TitleText().Count(), 2);
-    EXPECT_EQ(chart.TitleText().Strings(0), "Eq degree");
-    EXPECT_EQ(chart.TitleText().Strings(1), "second line");
-}
-
 // Counts the chart's paint events.
 class PaintCounter : public QObject {
 public:

@@ -8,7 +8,6 @@
 #include <QTest>
 #include <vector>
 
-#include "bit_map_editor.h"
 #include "unit1.h"
 
 class FormFixture : public ::testing::Test {

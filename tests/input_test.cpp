@@ -88,7 +88,8 @@ TEST_F(FormFixture, DragPaintsTheFirstCellsNewColourOncePerCell) {
 }
 
 TEST_F(Keyboard, TabVisitsTheControlsInOrderWithTheGridAsOneStop) {
-    std::vector<QWidget*> expected = {Form1->Chart1, Form1->Button1, Form1->Button2, pattern_combo, bit_label[0]};
+    std::vector<QWidget*> expected = {Form1->Chart1, Form1->Button1, Form1->Button2, pattern_combo, bit_label[0],
+                                      Form1->Label1};
     for (TListBox* box : result_list) expected.push_back(box);
 
     expected.front()->setFocus(Qt::TabFocusReason);
@@ -107,9 +108,20 @@ TEST_F(Keyboard, TabVisitsTheControlsInOrderWithTheGridAsOneStop) {
     key(Qt::Key_Down);
     ASSERT_EQ(focused(), bit_label[5]);
     key(Qt::Key_Tab);
-    EXPECT_EQ(focused(), result_list[0]);
+    EXPECT_EQ(focused(), Form1->Label1);
     key(Qt::Key_Backtab);
     EXPECT_EQ(focused(), bit_label[5]);
+}
+
+// "Y-delta-Weight" is a link: Enter and Space on it open the network view.
+TEST_F(Keyboard, EnterOrSpaceOnTheLabelOpensTheNetworkView) {
+    for (Qt::Key k : {Qt::Key_Return, Qt::Key_Space}) {
+        network_view->close();
+        Form1->Label1->setFocus(Qt::TabFocusReason);
+        key(k);
+        EXPECT_TRUE(network_view->isVisible()) << k;
+    }
+    network_view->close();
 }
 
 TEST_F(Keyboard, ArrowsStopAtTheGridsEdges) {
@@ -166,6 +178,9 @@ TEST_F(Keyboard, FocusRingOnlyOnceTheKeyboardMovedTheFocus) {
     key(Qt::Key_Right);
     EXPECT_TRUE(ringed(bit_label[6]));
     EXPECT_FALSE(ringed(bit_label[5]));
+    key(Qt::Key_Tab);
+    ASSERT_EQ(focused(), Form1->Label1);
+    EXPECT_TRUE(ringed(Form1->Label1));
     key(Qt::Key_Tab);
     ASSERT_EQ(focused(), result_list[0]);
     EXPECT_TRUE(ringed(result_list[0]->viewport()));

@@ -173,7 +173,7 @@ TEST(ConvergedRun, ZeroMeanStartAndSlopeRuleLearnEveryDigit) {
     for (real e : last) EXPECT_LE(e, error_limit);
 
     recorder plain_r;
-    train_network_reference(plain, plain_r, how);
+    train_network_plain(plain, plain_r, how);
     EXPECT_EQ(plain_r.epochs, r.epochs);
     for (int L = 0; L < layer_count; ++L)
         for (int j = 0; j < layer_size[L]; ++j) {

@@ -68,13 +68,6 @@ TEST(StartUp, WeightsScatterNarrowlyAboutOneHundredth) {
     for (real x : w) EXPECT_GT(x, 0.0f);
 }
 
-TEST(StartUp, TargetIsTheIdentity) {
-    network nw;
-    init_network(nw);
-    for (int d = 0; d < digit_count; ++d)
-        for (int k = 0; k < digit_count; ++k) EXPECT_EQ(nw.target[d][k], d == k ? 1.0f : 0.0f);
-}
-
 TEST(StartUp, EveryStartDrawsTheSameWeights) {
     network a, b;
     init_network(a);
@@ -95,14 +88,6 @@ TEST(StartUp, DrawsRunOnFromWeightToWeightAndBeyond) {
     // And no two neurons share their weights.
     EXPECT_NE(nw.layers[0][0].weight, nw.layers[0][1].weight);
     EXPECT_NE(nw.layers[0][35].weight, nw.layers[1][0].weight);
-}
-
-TEST(StartUp, InitAppendsWithoutClearing) {
-    network nw;
-    init_network(nw);
-    init_network(nw);
-    EXPECT_EQ(nw.layers[0].size(), 72u);
-    EXPECT_EQ(nw.layers[2].size(), 20u);
 }
 
 TEST(RandomStream, NormalWithTheGivenMeanAndDeviation) {

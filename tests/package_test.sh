@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Debian package as a machine would unpack it, checked without installing
-# it: every file at its place, the names that tie them together agreeing, and
-# the dependencies a bare machine needs to start the program.
-#   package_test.sh DEB
+# it: every file at its place, the names that tie them together agreeing, the
+# dependencies a bare machine needs to start the program, and the program it
+# holds worked as the AT-SPI test works the built one (wm_close from a build).
+#   package_test.sh DEB WM_CLOSE
 set -euo pipefail
-deb=$1
+deb=$1 wm_close=$2
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
@@ -42,6 +43,10 @@ for package in libqt6core6 libqt6gui6 libqt6widgets6 fonts-arphic-ukai; do
   check "depends on $package" grep -qE "(^|, )$package( |,|$)" <<<"$depends"
 done
 check "recommends qt6-wayland" [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-wayland" ]
+
+# The packaged program itself, built with the distribution's flags: its
+# training run ends in the errors the engine's own test pins to the bit.
+check "the program through AT-SPI" quiet /usr/bin/python3 "$(dirname "$0")/atspi_test.py" "$root/usr/bin/digits" "$wm_close"
 
 echo "package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -261,9 +261,27 @@ TEST(Window, StaysWhereItFitsAndMovesTheLeastOntoTheScreen)
     // 1366 x 768 with a 40-pixel panel at the bottom, and one on the left
     EXPECT_EQ(FitOnScreen(designed, {0, 0, 1366, 728}), QRect(194, 88, 892, 640));
     EXPECT_EQ(FitOnScreen(designed, {300, 0, 1066, 768}), QRect(300, 114, 892, 640));
-    // larger than the area: from the area's top-left, the size kept
-    EXPECT_EQ(FitOnScreen(designed, {10, 20, 800, 600}), QRect(10, 20, 892, 640));
-    EXPECT_EQ(FitOnScreen(designed, {0, 0, 800, 1000}), QRect(0, 114, 892, 640));
+    // larger than the area: from the area's top-left, as large as the area
+    EXPECT_EQ(FitOnScreen(designed, {10, 20, 800, 600}), QRect(10, 20, 800, 600));
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 800, 1000}), QRect(0, 114, 800, 640));
+    // In logical pixels: 1366 x 768 less a 40-pixel panel at scale 2 and
+    // 1.5, and 2732 x 1536 at scale 2, where the designed window fits
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 683, 364}), QRect(0, 0, 683, 364));
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 911, 485}), QRect(19, 0, 892, 485));
+    EXPECT_EQ(FitOnScreen(designed, {0, 0, 1366, 768}), designed);
+}
+
+// The network view beside the designed form: right of it where there is
+// room, else left, else where it covers the form least.
+TEST(Window, SecondWindowGoesBesideTheFormCoveringItLeast)
+{
+    const QRect form(194, 114, 892, 640);
+    const QSize view(900, 660);
+    EXPECT_EQ(PlaceBeside(form, view, {0, 0, 2560, 1440}), QRect(QPoint(1086, 114), view));
+    EXPECT_EQ(PlaceBeside(QRect(1000, 100, 892, 640), view, {0, 0, 1920, 1080}), QRect(QPoint(100, 100), view));
+    EXPECT_EQ(PlaceBeside(QRect(194, 20, 892, 400), view, {0, 0, 1366, 1200}), QRect(QPoint(194, 420), view));
+    // 1366 x 768: no side has room; the right covers the least.
+    EXPECT_EQ(PlaceBeside(form, view, {0, 0, 1366, 768}), QRect(QPoint(466, 108), view));
 }
 
 TEST(Controls, ParentShowsTheControlAtItsPosition)

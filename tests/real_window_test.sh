@@ -12,6 +12,8 @@
 #                   line on standard error, exit code 0
 #   no-display      no display can be opened: one line on standard error,
 #                   exit code 0, no core dump
+#   signals         SIGINT, SIGTERM and SIGHUP each close the window: one
+#                   line on standard error naming the signal, exit code 0
 set -euo pipefail
 check=$1 program=$(realpath "$2") wm_close=$(realpath "$3")
 
@@ -70,8 +72,15 @@ start_openbox() {
 }
 
 start_program() {
+  start_program_with "" "$@"
+}
+
+# The same, the program started by a command that execs it (env ...).
+start_program_with() {
+  local launcher=$1
+  shift
   wait_display
-  "$program" "$@" >"$work/out" 2>"$work/err" &
+  $launcher "$program" "$@" >"$work/out" 2>"$work/err" &
   pid=$!
   started+=("$pid")
 }
@@ -209,6 +218,21 @@ case $check in
       expect_exit_zero
       expect_one_line_of_its_own
       if compgen -G "$work/core*" >/dev/null; then fail "it left a core dump"; fi
+    done
+    ;;
+
+  signals)
+    start_x
+    for signal in INT TERM HUP; do
+      # A script's background job starts with SIGINT ignored; a program
+      # started from a terminal has it at its default.
+      start_program_with "env --default-signal=INT"
+      wait_window
+      sleep 1
+      kill -s "$signal" "$pid"
+      expect_exit_zero
+      expect_one_line_of_its_own
+      grep -q "SIG$signal" "$work/err" || fail "standard error does not name SIG$signal"
     done
     ;;
 

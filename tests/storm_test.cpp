@@ -8,7 +8,6 @@
 #include <random>
 #include "application_environment.h"
 
-#include "bit_map_editor.h"
 #include "unit1.h"
 
 namespace {

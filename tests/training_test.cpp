@@ -34,7 +34,7 @@ recorder run_scripted(network& nw, int converge_epoch) {
     converge_at = converge_epoch;
     recorder r;
     r.nw = &nw;
-    train_network(nw, r, scripted);
+    run_epochs(nw, r, scripted);
     return r;
 }
 
@@ -105,7 +105,7 @@ TEST(TrainingLoop, ExceptionFromTheDisplayLeavesTheRunWhereItWas) {
     network nw;
     r.nw = &nw;
     converge_at = 1 << 30;
-    EXPECT_THROW(train_network(nw, r, scripted), std::bad_alloc);
+    EXPECT_THROW(run_epochs(nw, r, scripted), std::bad_alloc);
     EXPECT_EQ(nw.train_number, 3);
     EXPECT_EQ(nw.pattern_index, 4);
     EXPECT_TRUE(r.ends.empty());

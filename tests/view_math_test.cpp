@@ -1,15 +1,18 @@
 // The maths and words behind the view inside the network: grids and their
 // hit tests, the key moves, the colour scales, the logarithmic delta scale
 // and the texts a screen reader hears.
+#include "view_colours.h"
 #include "view_math.h"
 #include "view_text.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
 #include "network.h"
+#include "sysutils.h"
 
 TEST(ViewGrid, CellsTileTheAreaAndHitTestsFindThem) {
     // The input layer (4 x 9), a heat map (36 x 36) and an area that does not
@@ -81,20 +84,6 @@ TEST(ViewScale, DeltasOneFactorOfTheLearningRuleApartOnTheLogScale) {
     EXPECT_FALSE(view::median_magnitude(std::vector<float>{0, NAN}));
 }
 
-TEST(ViewLayout, PartsLieInsideTheWindowWithoutOverlapping) {
-    const view::Layout l = view::view_layout();
-    const std::vector<QRect> parts = {l.layers[0], l.layers[1], l.layers[2], l.output_legend, l.incoming,
-                                      l.outgoing, l.weight_legend, l.heat_maps[0], l.heat_maps[1],
-                                      l.heat_maps[2], l.deltas, l.read_out};
-    const QRect window(QPoint(0, 0), view::view_size);
-    for (size_t i = 0; i < parts.size(); ++i) {
-        EXPECT_TRUE(window.contains(parts[i])) << i;
-        for (size_t j = i + 1; j < parts.size(); ++j) EXPECT_FALSE(parts[i].intersects(parts[j])) << i << " " << j;
-    }
-    EXPECT_TRUE(l.incoming_column.intersects(l.incoming));  // the two shapes of one place
-    EXPECT_FALSE(l.incoming_column.intersects(l.outgoing));
-}
-
 TEST(ViewText, NeuronsAndWeightsNamedAsTheListBoxesWriteNumbers) {
     EXPECT_EQ(view::neuron_name(1, 5, 0.1f, std::nullopt), "Hidden neuron 5: output 0.100000001490116, no training yet");
     EXPECT_EQ(view::neuron_name(0, 12, 0.5f, -0.0078125f), "Input neuron 12: output 0.5, delta -0.0078125");
@@ -108,4 +97,21 @@ TEST(ViewText, NeuronsAndWeightsNamedAsTheListBoxesWriteNumbers) {
     std::span<const float> deltas[3] = {none, w, w};
     EXPECT_EQ(view::delta_description(deltas), "Output layer |delta| from 0.25 to 0.5; Hidden layer |delta| from 0.25 to 0.5; "
                                                "Input layer |delta| no finite values");
+}
+
+// The lead is over the runner-up wherever it stands; the input is named by
+// the stored digit it is, and why it is not the cells only after "Train".
+TEST(ViewText, WinnerLeadAndInputAreNamed) {
+    const std::vector<float> y = {0.1f, 0.9f, 0.3f, 0.2f, 0.05f, 0.6f, 0.0f, 0.4f, 0.85f, 0.7f};
+    EXPECT_EQ(view::winner_text(y, 1), "Recognised: 1, ahead of 8 by " + FloatToStr(double(0.9f) - 0.85f));
+    EXPECT_EQ(view::winner_text(y, -1), "Recognised: none");
+
+    bit_map input = pattern[3];
+    EXPECT_EQ(view::input_title(input), "Digit 3's bit map");
+    EXPECT_EQ(view::input_note(true, input), "");
+    input = pattern[9];
+    EXPECT_FALSE(view::input_note(false, input).contains("clicked"));
+    input[5] ^= 1;
+    EXPECT_EQ(view::input_title(input), "A bit map drawn by hand");
+    EXPECT_TRUE(view::input_note(false, input).contains("9, in the input (with cells clicked since)"));
 }

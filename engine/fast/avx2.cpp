@@ -51,7 +51,7 @@ struct avx2 {
         a.s = _mm256_fmadd_ps(wv, x.x, a.s);
     }
     AVX2_FUNCTION void store(real* sum, const sums& a) { _mm256_storeu_ps(sum, a.s); }
-    AVX2_FUNCTION int marked(const sums& a) {
+    AVX2_FUNCTION int lanes_needing_exact(const sums& a) {
         const __m256i bad =
             _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(exact_low), a.least),
                                             _mm256_cmpgt_epi32(a.most, _mm256_set1_epi32(exact_high))),
@@ -98,7 +98,7 @@ struct avx2 {
         return _mm256_castsi256_pd(
             _mm256_add_epi64(_mm256_castpd_si256(p), _mm256_slli_epi64(_mm256_castpd_si256(t), 52)));
     }
-    AVX2_FUNCTION int near_halfway(dvec q) {
+    AVX2_FUNCTION int lanes_needing_exact(dvec q) {
         // u = the bits below float's significand less (halfway - margin + 1):
         // within the margin when 0 <= u < 2 margin - 1.
         const __m256i u =
@@ -116,30 +116,4 @@ static_assert(instruction_set_adapter<avx2> && double_vector_lanes<avx2>);
 
 }  // namespace
 
-// The entry points: everything they call is inlined into them and compiled
-// for this instruction set (see fast_kernels.h).
-#define AVX2_ENTRY [[gnu::flatten, gnu::target("avx2,fma")]]
-
-namespace {
-
-AVX2_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<avx2>(learner, nw); }
-
-AVX2_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<avx2, true>(learner, nw);
-}
-
-AVX2_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                         const real* alone) {
-    return fast_kernel::running_sums<avx2>(w, stride, x, n, width, sum, alone);
-}
-
-AVX2_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx2>(net, width, output); }
-
-AVX2_ENTRY bool step_quotient_marked(double q) { return fast_kernel::quotient_marked<avx2>(q); }
-
-AVX2_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx2>(net, n, e); }
-
-}  // namespace
-
-const fast_kernel::kernel_table fast_kernel::avx2_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_marked, step_exponentials};
+DIGITS_FAST_STEP_ENTRIES(avx2, [[gnu::flatten, gnu::target("avx2,fma")]])

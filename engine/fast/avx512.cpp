@@ -22,10 +22,10 @@ struct avx512 {
 
     // Fused float sums, d of every step after the first kept by its least and
     // most, as floats from the exponent instruction, which gives -inf for
-    // zero (such a step is handed over, though it is exact). The minimum and
+    // zero (such a step is redone, though it is exact). The minimum and
     // maximum pass over a d that comes out NaN: s and w * x are both zero
     // then (an exact step), or infinities or NaNs took part and the sum
-    // ends up infinite or NaN, which marked() catches.
+    // ends up infinite or NaN, which lanes_needing_exact() catches.
     struct sums {
         __m512 s, least, most;
     };
@@ -52,7 +52,7 @@ struct avx512 {
         a.s = _mm512_fmadd_ps(wv, x.x, a.s);
     }
     AVX512_FUNCTION void store(real* sum, const sums& a) { _mm512_storeu_ps(sum, a.s); }
-    AVX512_FUNCTION int marked(const sums& a) {
+    AVX512_FUNCTION int lanes_needing_exact(const sums& a) {
         const __m512 magnitude = _mm512_abs_ps(a.s);
         const __mmask16 fine = _mm512_cmp_ps_mask(a.least, _mm512_set1_ps(exact_low), _CMP_GE_OQ) &
                                _mm512_cmp_ps_mask(a.most, _mm512_set1_ps(exact_high), _CMP_LE_OQ) &
@@ -101,7 +101,7 @@ struct avx512 {
         return _mm512_castsi512_pd(
             _mm512_add_epi64(_mm512_castpd_si512(p), _mm512_slli_epi64(_mm512_castpd_si512(t), 52)));
     }
-    AVX512_FUNCTION int near_halfway(dvec q) {
+    AVX512_FUNCTION int lanes_needing_exact(dvec q) {
         // u = the bits below float's significand less (halfway - margin + 1):
         // within the margin when u < 2 margin - 1, unsigned.
         const __m512i u =
@@ -118,30 +118,4 @@ static_assert(instruction_set_adapter<avx512> && double_vector_lanes<avx512>);
 
 }  // namespace
 
-// The entry points: everything they call is inlined into them and compiled
-// for this instruction set (see fast_kernels.h).
-#define AVX512_ENTRY [[gnu::flatten, gnu::target("avx512f,avx2,fma")]]
-
-namespace {
-
-AVX512_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<avx512>(learner, nw); }
-
-AVX512_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<avx512, true>(learner, nw);
-}
-
-AVX512_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                         const real* alone) {
-    return fast_kernel::running_sums<avx512>(w, stride, x, n, width, sum, alone);
-}
-
-AVX512_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<avx512>(net, width, output); }
-
-AVX512_ENTRY bool step_quotient_marked(double q) { return fast_kernel::quotient_marked<avx512>(q); }
-
-AVX512_ENTRY void step_exponentials(const real* net, int n, double* e) { fast_kernel::exponentials_of<avx512>(net, n, e); }
-
-}  // namespace
-
-const fast_kernel::kernel_table fast_kernel::avx512_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_marked, step_exponentials};
+DIGITS_FAST_STEP_ENTRIES(avx512, [[gnu::flatten, gnu::target("avx512f,avx2,fma")]])

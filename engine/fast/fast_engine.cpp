@@ -1,6 +1,6 @@
 // What the fast step shares across instruction sets: the choice of
-// instruction set, the checks and fallbacks in plain arithmetic, the
-// learner's packing and the program's training run. The step itself is in
+// instruction set, the redone lanes in plain arithmetic, the learner's
+// packing and the program's training run. The step itself is in
 // fast_step.h, over the kernels of fast_kernels.h, compiled once per
 // instruction set into the table of portable.cpp, and on x86-64 of sse2.cpp,
 // avx2.cpp and avx512.cpp.
@@ -10,7 +10,6 @@
 #include <stdexcept>
 
 #include "fast_step.h"
-#include "fast_testing.h"
 
 using fast_kernel::max_row;
 using fast_kernel::padded;
@@ -19,7 +18,7 @@ bool cpu_supports(instruction_set isa) {
 #if DIGITS_X86_64
     switch (isa) {
         case instruction_set::portable:
-        case instruction_set::baseline: return true;
+        case instruction_set::sse2: return true;
         case instruction_set::avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
         case instruction_set::avx512:
             return __builtin_cpu_supports("avx512f") && cpu_supports(instruction_set::avx2);
@@ -31,7 +30,7 @@ bool cpu_supports(instruction_set isa) {
 }
 
 instruction_set best_instruction_set() {
-    for (instruction_set isa : {instruction_set::avx512, instruction_set::avx2, instruction_set::baseline})
+    for (instruction_set isa : {instruction_set::avx512, instruction_set::avx2, instruction_set::sse2})
         if (cpu_supports(isa)) return isa;
     return instruction_set::portable;
 }
@@ -39,7 +38,7 @@ instruction_set best_instruction_set() {
 const char* name_of(instruction_set isa) {
     switch (isa) {
         case instruction_set::portable: return "portable";
-        case instruction_set::baseline: return "baseline";
+        case instruction_set::sse2: return "sse2";
         case instruction_set::avx2: return "avx2";
         case instruction_set::avx512: return "avx512";
     }
@@ -50,7 +49,7 @@ const fast_kernel::kernel_table& fast_kernel::kernels_of(instruction_set isa) {
     if (!cpu_supports(isa)) throw std::invalid_argument("the CPU lacks this instruction set");
 #if DIGITS_X86_64
     switch (isa) {
-        case instruction_set::baseline: return sse2_kernels;
+        case instruction_set::sse2: return sse2_kernels;
         case instruction_set::avx2: return avx2_kernels;
         case instruction_set::avx512: return avx512_kernels;
         case instruction_set::portable: break;
@@ -87,40 +86,9 @@ std::int64_t fast_kernel::ticks() {
 
 [[gnu::noinline]] real fast_kernel::plain_sigmoid(real net) { return sigmoid(net); }
 
-bool fast_kernel::sum_is_exact_in_extended(real s, real w, real x) {
-    if (!std::isfinite(s) || !std::isfinite(w) || !std::isfinite(x)) return false;
-    if (s == 0.0f || w == 0.0f || x == 0.0f) return true;  // one term alone: exact
-    const int d = std::ilogb(s) - std::ilogb(w) - std::ilogb(x);
-    return d >= exact_low && d <= exact_high;
-}
-
-bool fast_kernel::double_sum_needs_extended(double r) { return rounding::double_needs_exact(r); }
-
-bool fast_kernel::quotient_needs_extended(double q) { return quotient_near_halfway(q); }
-
-bool fast_kernel::quotient_needs_extended(instruction_set isa, double q) {
-    return kernels_of(isa).quotient_marked(q);
-}
-
-int fast_kernel::running_sums(instruction_set isa, const real* w, int stride, const real* x, int n, int width,
-                              real* sum, const real* alone) {
-    if (width > max_row || width < (alone ? 1 : 0) || stride != padded(alone ? width - 1 : width))
-        throw std::invalid_argument("running_sums: bad shape");
-    return kernels_of(isa).running_sums(w, stride, x, n, width, sum, alone);
-}
-
-int fast_kernel::sigmoids(instruction_set isa, const real* net, int width, real* output) {
-    return kernels_of(isa).sigmoids(net, width, output);
-}
-
-void fast_kernel::exponentials(instruction_set isa, const real* net, int n, double* e) {
-    if (const auto own = kernels_of(isa).exponentials) return own(net, n, e);
-    for (int j = 0; j < n; ++j) e[j] = std::exp(sigmoid_exponent(net[j]));
-}
-
 fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {
     if (!cpu_supports(isa)) throw std::invalid_argument("fast_learner: the CPU lacks this instruction set");
-    kernels_ = &fast_kernel::kernels_of(isa);
+    present_ = fast_kernel::kernels_of(isa).present;
     for (int L = 0; L < layer_count; ++L) {
         if (static_cast<int>(nw.layers[L].size()) != layer_size[L])
             throw std::invalid_argument("fast_learner: the network has not been through init_network");
@@ -148,40 +116,7 @@ fast_learner::fast_learner(const network& nw, instruction_set isa) : isa_(isa) {
     }
 }
 
-real fast_learner::present(const network& nw) {
-    if (timing_) [[unlikely]]
-        return kernels_->present_timed(*this, nw);
-    return kernels_->present(*this, nw);
-}
-
-namespace {
-
-double seconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
-
-void fast_learner::time_phases(bool on) {
-    timing_ = on;
-    if (!on) return;
-    phase_ticks_ = {};
-    // What one read costs: the least of many gaps between two reads in a row.
-    read_cost_ = INT64_MAX;
-    for (int i = 0; i < 1000; ++i) {
-        const std::int64_t a = fast_kernel::ticks(), b = fast_kernel::ticks();
-        read_cost_ = std::min(read_cost_, b - a);
-    }
-    ticks_at_start_ = fast_kernel::ticks();
-    seconds_at_start_ = seconds();
-}
-
-fast_learner::phase_times fast_learner::phases() const {
-    // The counter's rate, from the time since timing was turned on.
-    const double per_tick = (seconds() - seconds_at_start_) / static_cast<double>(fast_kernel::ticks() - ticks_at_start_);
-    return {phase_ticks_[0] * per_tick, phase_ticks_[1] * per_tick, phase_ticks_[2] * per_tick,
-            phase_ticks_[3] * per_tick};
-}
+real fast_learner::present(const network& nw) { return present_(*this, nw); }
 
 void fast_learner::write_back(network& nw) const noexcept {
     for (int L = 0; L < layer_count; ++L) {
@@ -208,7 +143,24 @@ void train_network(network& nw, training_display& display, fast_learner& learner
         network& nw;
         ~write_back_on_exit() { learner.write_back(nw); }
     } guard{learner, nw};
-    run_epochs(nw, display, [&learner](const network& n) { return learner.present(n); });
+    // The end is shown with nw as learnt: a window may show the weights then.
+    class written_back_at_end final : public training_display {
+    public:
+        written_back_at_end(training_display& display, const fast_learner& learner, network& nw)
+            : display_(display), learner_(learner), nw_(nw) {}
+        void add_point(int pattern_index, int epoch, real error) override { display_.add_point(pattern_index, epoch, error); }
+        void write_report(const epoch_errors& errors) override { display_.write_report(errors); }
+        void show_end(int train_number) override {
+            learner_.write_back(nw_);
+            display_.show_end(train_number);
+        }
+
+    private:
+        training_display& display_;
+        const fast_learner& learner_;
+        network& nw_;
+    } shown{display, learner, nw};
+    run_epochs(nw, shown, [&learner](const network& n) { return learner.present(n); });
 }
 
 void train_network(network& nw, training_display& display) {

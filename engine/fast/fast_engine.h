@@ -19,7 +19,8 @@
 //   exact, and rounded to float. That can differ from rounding the extended
 //   sum only when the double lies exactly halfway between two floats, or is
 //   not a normal float; such sums are redone by the exact operations of
-//   rounding.h. (The x86-64 baseline, and the portable step for other CPUs.)
+//   rounding.h. (SSE2, which every x86-64 CPU has, and the portable step for
+//   other CPUs.)
 //
 // - The sigmoid's quotient 1 / (1 + e) is formed in double, within a few
 //   units in its last place of the extended one; a quotient that close to a
@@ -27,7 +28,7 @@
 //   (The tests that stand behind these claims reach the kernels through
 //   fast_testing.h.)
 //
-// - e = exp(-gain * net) is the C library's in the baseline. With AVX2 and
+// - e = exp(-gain * net) is the C library's with SSE2. With AVX2 and
 //   AVX-512 the step forms it for a vector of neurons at once, within
 //   2.9 * 2^-53 of e^x (three units in its last place); the quotient's guard
 //   is wide enough for that, and a guarded neuron is redone with the
@@ -50,9 +51,9 @@
 
 // The copies of the step, by the widest vectors they use. The portable one
 // is plain C++ for any CPU (over double lanes the compiler may vectorise);
-// the others are x86-64's: the baseline runs on any x86-64 CPU, AVX2 and
+// the others are x86-64's: SSE2 runs on any x86-64 CPU, AVX2 and
 // AVX-512 only where the CPU has them.
-enum class instruction_set { portable, baseline, avx2, avx512 };
+enum class instruction_set { portable, sse2, avx2, avx512 };
 
 bool cpu_supports(instruction_set isa);
 instruction_set best_instruction_set();  // the widest the CPU has
@@ -85,7 +86,6 @@ struct row_allocator {
     bool operator==(const row_allocator&) const = default;
 };
 
-struct kernel_table;  // one per instruction set (fast_step.h)
 
 }  // namespace fast_kernel
 
@@ -106,10 +106,10 @@ public:
     void write_back(network& nw) const noexcept;
 
     // Running sums and sigmoids formed in extended precision so far.
-    struct fallback_counts {
+    struct redone_counts {
         std::int64_t sums = 0, sigmoids = 0;
     };
-    fallback_counts fallbacks() const { return fallbacks_; }
+    redone_counts redone() const { return redone_; }
 
     instruction_set isa() const { return isa_; }
 
@@ -121,7 +121,9 @@ public:
     // part of present() since timing was turned on. With timing on, the step
     // reads the CPU's time-stamp counter (elsewhere than on x86-64, a
     // nanosecond clock) between its parts and takes what a read costs off
-    // again; off (the default), it reads nothing.
+    // again; off (the default), it reads nothing. The timed step is one of
+    // the testing kernels: these two are defined with them (fast_testing.cpp,
+    // in the fast_testing library), and the program never calls them.
     struct phase_times {
         double forward = 0;   // the nets of the forward pass
         double sigmoids = 0;  // the outputs from the nets
@@ -148,14 +150,13 @@ private:
     };
 
     std::array<layer, layer_count> layers_;
-    fallback_counts fallbacks_;
+    redone_counts redone_;
     learning how_;
     instruction_set isa_;
-    const fast_kernel::kernel_table* kernels_;
+    real (*present_)(fast_learner& learner, const network& nw);  // the step of isa_, timed or not
 
     // Counter ticks per part (forward, sigmoids, deltas, updates), and
     // what the counter and the clock read when timing was turned on.
-    bool timing_ = false;
     std::array<std::int64_t, 4> phase_ticks_{};
     std::int64_t read_cost_ = 0, ticks_at_start_ = 0;
     double seconds_at_start_ = 0;
@@ -168,10 +169,10 @@ void train_network(network& nw, training_display& display, fast_learner& learner
 
 // One whole training run on nw, continuing from its present weights, on a
 // fast_learner packed from nw: the program's way of training. Every weight,
-// net, output, delta and error is the one train_network_reference gives.
+// net, output, delta and error is the one train_network_plain gives.
 void train_network(network& nw, training_display& display);
 
 // The same run with the chosen rule and rate (learning.h): every weight,
-// net, output, delta and error is the one train_network_reference(nw,
+// net, output, delta and error is the one train_network_plain(nw,
 // display, how) gives.
 void train_network(network& nw, training_display& display, const learning& how);

@@ -46,14 +46,14 @@ namespace fast_kernel {
 // (893 of the default run's 8 million).
 inline constexpr int exact_low = -38, exact_high = 16;
 
-// --- When rounding a double sum or quotient to float is safe (the baseline's
-// and the portable step's check, and every sigmoid's): rounding.h. The sums
+// --- When rounding a double sum or quotient to float is safe (the sse2
+// and portable steps' check, and every sigmoid's): rounding.h. The sums
 // round the double to float by integer arithmetic on its bits: adding
 // `halfway` to the 29 bits below a float's significand and clearing them.
 using rounding::below_float;
 using rounding::halfway;
 using rounding::quotient_margin;
-using rounding::quotient_near_halfway;
+using rounding::quotient_needs_exact;
 using rounding::smallest_normal_float;
 inline constexpr std::int64_t magnitude_bits = INT64_MAX;  // all but the sign
 
@@ -62,7 +62,7 @@ inline constexpr std::int64_t magnitude_bits = INT64_MAX;  // all but the sign
 // e^x for x = -gain * net, in every lane at once, for |x| <= exp_reach. gain
 // is 1, so x is a float, -net, which the first reduction step below needs
 // (hence the static_assert). Lanes beyond the reach are clamped to it:
-// above, the quotient falls below the normal floats and is handed over;
+// above, the quotient falls below the normal floats, needs exact and is redone;
 // below, e^x < 2^-1009 leaves 1 + e^x = 1 in double as in extended, and the
 // sigmoid 1.0f either way.
 //
@@ -129,7 +129,7 @@ real plain_sigmoid(real net);
 //   add_first(sums, w, term) the first step 0 + w * x; w: [sum_lanes]
 //   add(sums, w, term)       every later step s + w * x
 //   store(sum, sums)         sum: [sum_lanes]
-//   marked(sums)             bit j: lane j needs the plain arithmetic
+//   lanes_needing_exact(sums) bit j: lane j needs exact, and is redone
 // and plain float vectors of float_lanes floats for the rest.
 template <class S>
 concept running_sum_lanes = requires(typename S::sums& acc, const typename S::sums& done, const real* w,
@@ -140,7 +140,7 @@ concept running_sum_lanes = requires(typename S::sums& acc, const typename S::su
     S::add_first(acc, w, t);
     S::add(acc, w, t);
     S::store(out, done);
-    { S::marked(done) } -> std::same_as<int>;
+    { S::lanes_needing_exact(done) } -> std::same_as<int>;
 };
 
 template <class S>
@@ -161,7 +161,7 @@ concept instruction_set_adapter = running_sum_lanes<S> && float_vector_lanes<S>;
 // alone on store and 0 on load), fused and plain arithmetic, clamp (a NaN
 // becomes low), times_two_to(p, t) (p * 2^k, k in t's low bits as
 // exponentials forms it), and lane masks (bit j for lane j): the quotients
-// quotient_near_halfway marks, and NaNs.
+// that need exact (quotient_needs_exact), and NaNs.
 template <class S>
 concept double_vector_lanes = requires(typename S::dvec v, const real* p, real* out, double* doubles,
                                        int lanes, double c) {
@@ -178,7 +178,7 @@ concept double_vector_lanes = requires(typename S::dvec v, const real* p, real* 
     { S::divide(v, v) } -> std::same_as<typename S::dvec>;
     { S::clamp(v, c, c) } -> std::same_as<typename S::dvec>;
     { S::times_two_to(v, v) } -> std::same_as<typename S::dvec>;
-    { S::near_halfway(v) } -> std::same_as<int>;
+    { S::lanes_needing_exact(v) } -> std::same_as<int>;
     { S::not_a_number(v) } -> std::same_as<int>;
 };
 
@@ -212,8 +212,8 @@ inline int running_sums(const real* w, int stride, const real* x, int n, int wid
     int redone = 0;
     for (int v = 0; v < vectors; ++v) {
         S::store(sum + v * S::sum_lanes, acc[v]);
-        for (int marked = S::marked(acc[v]); marked != 0; marked &= marked - 1) {
-            const int j = v * S::sum_lanes + __builtin_ctz(marked);
+        for (int redo = S::lanes_needing_exact(acc[v]); redo != 0; redo &= redo - 1) {
+            const int j = v * S::sum_lanes + __builtin_ctz(redo);
             if (j >= in_rows) break;
             sum[j] = plain_sum(w + j, stride, x, n);
             ++redone;
@@ -223,7 +223,7 @@ inline int running_sums(const real* w, int stride, const real* x, int n, int wid
         alignas(64) real lanes[S::sum_lanes];
         S::store(lanes, lone);
         sum[width - 1] = lanes[0];
-        if (S::marked(lone) & 1) {
+        if (S::lanes_needing_exact(lone) & 1) {
             sum[width - 1] = plain_sum(alone, 1, x, n);
             ++redone;
         }
@@ -282,7 +282,7 @@ inline int sigmoids_one_by_one(const real* net, int width, real* output) {
     for (int j = 0; j < width; ++j) {
         const double e = std::exp(sigmoid_exponent(net[j]));
         const double q = 1.0 / (1.0 + e);
-        if (quotient_near_halfway(q)) [[unlikely]] {
+        if (quotient_needs_exact(q)) [[unlikely]] {
             output[j] = plain_sigmoid_of_exp(e);
             ++redone;
         } else {
@@ -315,7 +315,7 @@ inline void exponentials(const typename S::dvec& x, typename S::dvec& e) {
 }
 
 // x = -gain * net for the first `lanes` nets, clamped to exp_reach (a NaN
-// net to -exp_reach: its lane is handed over). Returns the NaN lanes.
+// net to -exp_reach: its lane is redone). Returns the NaN lanes.
 template <double_vector_lanes S>
 inline int exponent_lanes(const real* net, int lanes, typename S::dvec& x) {
     const auto product =
@@ -338,9 +338,9 @@ inline int sigmoids_in_lanes(const real* net, int width, real* output) {
         const auto one = S::broadcast_double(1.0);
         const auto q = S::divide(one, S::add(one, e));
         S::store_narrowed(output + j, q, lanes);
-        const int unsafe = (S::near_halfway(q) | nan_lanes) & ((1 << lanes) - 1);
-        for (int marked = unsafe; marked != 0; marked &= marked - 1) {
-            const int i = j + __builtin_ctz(marked);
+        const int needing_exact = (S::lanes_needing_exact(q) | nan_lanes) & ((1 << lanes) - 1);
+        for (int redo = needing_exact; redo != 0; redo &= redo - 1) {
+            const int i = j + __builtin_ctz(redo);
             output[i] = plain_sigmoid(net[i]);
             ++redone;
         }
@@ -358,26 +358,32 @@ inline int sigmoids(const real* net, int width, real* output) {
         return sigmoids_one_by_one(net, width, output);
 }
 
-// quotient_near_halfway(q), judged in S's lanes.
+// quotient_needs_exact(q), judged in S's lanes.
 template <instruction_set_adapter S>
-inline bool quotient_marked(double q) {
+inline bool quotient_needs_exact(double q) {
     if constexpr (double_vector_lanes<S>)
-        return (S::near_halfway(S::broadcast_double(q)) & 1) != 0;
+        return (S::lanes_needing_exact(S::broadcast_double(q)) & 1) != 0;
     else
-        return quotient_near_halfway(q);
+        return quotient_needs_exact(q);
 }
 
-// e[j] = the exponential our sigmoids use for net[j], |net[j]| <= exp_reach.
-template <double_vector_lanes S>
+// e[j] = the exponential the sigmoids of S start from for net[j],
+// |net[j]| <= exp_reach: its own where it has double vectors, else the C
+// library's.
+template <instruction_set_adapter S>
 inline void exponentials_of(const real* net, int n, double* e) {
-    for (int j = 0; j < n; j += S::double_lanes) {
-        const int lanes = n - j < S::double_lanes ? n - j : S::double_lanes;
-        typename S::dvec x, exponential;
-        exponent_lanes<S>(net + j, lanes, x);
-        exponentials<S>(x, exponential);
-        alignas(64) double lane[S::double_lanes];
-        S::store_doubles(lane, exponential);
-        for (int i = 0; i < lanes; ++i) e[j + i] = lane[i];
+    if constexpr (double_vector_lanes<S>) {
+        for (int j = 0; j < n; j += S::double_lanes) {
+            const int lanes = n - j < S::double_lanes ? n - j : S::double_lanes;
+            typename S::dvec x, exponential;
+            exponent_lanes<S>(net + j, lanes, x);
+            exponentials<S>(x, exponential);
+            alignas(64) double lane[S::double_lanes];
+            S::store_doubles(lane, exponential);
+            for (int i = 0; i < lanes; ++i) e[j + i] = lane[i];
+        }
+    } else {
+        for (int j = 0; j < n; ++j) e[j] = std::exp(sigmoid_exponent(net[j]));
     }
 }
 

@@ -17,16 +17,10 @@
 
 namespace fast_kernel {
 
-// What each instruction set's file exports: its step, and the kernels the
-// tests call (fast_testing.h), all compiled for it.
+// What each instruction set's file exports to the program: its step,
+// compiled for it.
 struct kernel_table {
     real (*present)(fast_learner& learner, const network& nw);
-    real (*present_timed)(fast_learner& learner, const network& nw);
-    int (*running_sums)(const real* w, int stride, const real* x, int n, int width, real* sum,
-                        const real* alone);
-    int (*sigmoids)(const real* net, int width, real* output);
-    bool (*quotient_marked)(double q);
-    void (*exponentials)(const real* net, int n, double* e);  // null: the C library's exp
 };
 
 extern const kernel_table portable_kernels;
@@ -36,6 +30,25 @@ extern const kernel_table sse2_kernels, avx2_kernels, avx512_kernels;
 
 // The table of isa; throws std::invalid_argument if the CPU lacks it.
 const kernel_table& kernels_of(instruction_set isa);
+
+// What the same files export, compiled again into the fast_testing library,
+// to the tests and benchmarks (fast_testing.h): the timed step and the
+// kernels on their own. The program does not link them.
+struct testing_kernel_table {
+    real (*present_timed)(fast_learner& learner, const network& nw);
+    int (*running_sums)(const real* w, int stride, const real* x, int n, int width, real* sum,
+                        const real* alone);
+    int (*sigmoids)(const real* net, int width, real* output);
+    bool (*quotient_needs_exact)(double q);
+    void (*exponentials)(const real* net, int n, double* e);
+};
+
+extern const testing_kernel_table portable_testing_kernels;
+#if DIGITS_X86_64
+extern const testing_kernel_table sse2_testing_kernels, avx2_testing_kernels, avx512_testing_kernels;
+#endif
+
+const testing_kernel_table& testing_kernels_of(instruction_set isa);
 
 // A reading of the CPU's time-stamp counter, or on other CPUs than x86-64 of
 // a nanosecond clock.
@@ -67,7 +80,7 @@ struct phase_clock {
 struct fast_step {
     using layer = fast_learner::layer;
     using packed_layers = std::array<layer, layer_count>;
-    using fallback_counts = fast_learner::fallback_counts;
+    using redone_counts = fast_learner::redone_counts;
 
     // The strides of layer L's two layouts, and where the lane left out of
     // one of them is found in the other (see fast_learner::layer).
@@ -101,13 +114,13 @@ struct fast_step {
 
     // forward_pass of layer L > 0: nets and outputs from the outputs below.
     template <fast_kernel::instruction_set_adapter S, int L, class Clock>
-    static void forward_layer(packed_layers& layers, fallback_counts& fallbacks, Clock& clock) {
+    static void forward_layer(packed_layers& layers, redone_counts& redone, Clock& clock) {
         layer& here = layers[L];
-        fallbacks.sums +=
+        redone.sums +=
             fast_kernel::running_sums<S>(here.by_input.data(), neuron_stride(L), layers[L - 1].output.data(),
                                          fan_in(L), layer_size[L], here.net.data(), lone_neuron(here, L));
         clock.lap(Clock::forward);
-        fallbacks.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
+        redone.sigmoids += fast_kernel::sigmoids<S>(here.net.data(), layer_size[L], here.output.data());
         clock.lap(Clock::sigmoids);
     }
 
@@ -116,10 +129,10 @@ struct fast_step {
     // times the sigmoid's slope y(1 - y) at each neuron's output (each
     // product float by float, so formed in float).
     template <fast_kernel::instruction_set_adapter S, int L>
-    static void feed_back(packed_layers& layers, fallback_counts& fallbacks, rule_kind rule) {
+    static void feed_back(packed_layers& layers, redone_counts& redone, rule_kind rule) {
         const layer& above = layers[L + 1];
         real* delta = layers[L].delta.data();
-        fallbacks.sums +=
+        redone.sums +=
             fast_kernel::running_sums<S>(above.by_neuron.data(), input_stride(L + 1), above.delta.data(),
                                          layer_size[L + 1], layer_size[L], delta, lone_input(above, L + 1));
         if (rule == rule_kind::slope) {
@@ -165,7 +178,7 @@ struct fast_step {
         phase_clock<timed> clock{learner.phase_ticks_, learner.read_cost_};
         using part = typename phase_clock<timed>::part;
         packed_layers& layers = learner.layers_;
-        fallback_counts& fallbacks = learner.fallbacks_;
+        redone_counts& redone = learner.redone_;
         layer& in = layers[0];
         layer& out = layers[2];
         constexpr int in_stride = neuron_stride(0);
@@ -182,10 +195,10 @@ struct fast_step {
         else
             fast_kernel::plain_sums_of_cells(in.by_input.data(), in_stride, nw.input_bit, in.net.data());
         clock.lap(part::forward);
-        fallbacks.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
+        redone.sigmoids += fast_kernel::sigmoids<S>(in.net.data(), layer_size[0], in.output.data());
         clock.lap(part::sigmoids);
-        forward_layer<S, 1>(layers, fallbacks, clock);
-        forward_layer<S, 2>(layers, fallbacks, clock);
+        forward_layer<S, 1>(layers, redone, clock);
+        forward_layer<S, 2>(layers, redone, clock);
 
         // pattern_error, formed as the plain step forms it. It needs only the
         // outputs, so its arithmetic overlaps with what follows.
@@ -208,11 +221,11 @@ struct fast_step {
         } else {
             for (int j = 0; j < layer_size[2]; ++j) out.delta[j] = (target[j] - out.output[j]) * delta_factor;
         }
-        feed_back<S, 1>(layers, fallbacks, rule);
+        feed_back<S, 1>(layers, redone, rule);
         clock.lap(part::deltas);
         update_layer<S, 2>(layers, rate);
         clock.lap(part::updates);
-        feed_back<S, 0>(layers, fallbacks, rule);
+        feed_back<S, 0>(layers, redone, rule);
         clock.lap(part::deltas);
         update_layer<S, 1>(layers, rate);
         for (int k = 0; k < input_bits; ++k)
@@ -226,3 +239,39 @@ struct fast_step {
 
 #pragma GCC diagnostic pop
 };
+
+// The entry points of one instruction set's file and its table: S is its
+// adapter, the rest the attributes of every entry point, flatten (everything
+// they call is inlined into them, see fast_kernels.h) and the instruction
+// set's target. Built for the program, the file defines S_kernels; built
+// with DIGITS_FAST_TESTING (the fast_testing library), S_testing_kernels.
+#if DIGITS_FAST_TESTING
+#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                                   \
+    namespace {                                                                                          \
+    __VA_ARGS__ real entry_present_timed(fast_learner& learner, const network& nw) {                     \
+        return fast_step::present<S, true>(learner, nw);                                                 \
+    }                                                                                                    \
+    __VA_ARGS__ int entry_running_sums(const real* w, int stride, const real* x, int n, int width,       \
+                                       real* sum, const real* alone) {                                   \
+        return fast_kernel::running_sums<S>(w, stride, x, n, width, sum, alone);                         \
+    }                                                                                                    \
+    __VA_ARGS__ int entry_sigmoids(const real* net, int width, real* output) {                           \
+        return fast_kernel::sigmoids<S>(net, width, output);                                             \
+    }                                                                                                    \
+    __VA_ARGS__ bool entry_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<S>(q); } \
+    __VA_ARGS__ void entry_exponentials(const real* net, int n, double* e) {                             \
+        fast_kernel::exponentials_of<S>(net, n, e);                                                      \
+    }                                                                                                    \
+    }                                                                                                    \
+    const fast_kernel::testing_kernel_table fast_kernel::S##_testing_kernels = {                         \
+        entry_present_timed, entry_running_sums, entry_sigmoids, entry_quotient_needs_exact,             \
+        entry_exponentials};
+#else
+#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                                   \
+    namespace {                                                                                          \
+    __VA_ARGS__ real entry_present(fast_learner& learner, const network& nw) {                           \
+        return fast_step::present<S>(learner, nw);                                                       \
+    }                                                                                                    \
+    }                                                                                                    \
+    const fast_kernel::kernel_table fast_kernel::S##_kernels = {entry_present};
+#endif

@@ -1,29 +1,23 @@
 // The fast step's kernels, one instruction set at a time, and the checks it
-// rests on: for the tests, which hold them against the plain arithmetic. The
-// program itself needs only fast_engine.h.
+// rests on: for the tests, which hold them against the plain arithmetic.
+// They live in the fast_testing library (fast_testing.cpp and the
+// instruction sets' files compiled again), which the program does not link:
+// it needs only fast_engine.h.
 #pragma once
 
 #include "fast_engine.h"
 
 namespace fast_kernel {
 
-// The check of the AVX copies: true when s + w * x is sure to be exact in
-// extended precision, judged by the exponents alone (s = 0 counts as sure).
-bool sum_is_exact_in_extended(real s, real w, real x);
+// The check of the AVX copies' fused steps: false when s + w * x is sure to
+// be exact in extended precision, judged by the exponents alone (s = 0 counts
+// as sure). The sse2 and portable copies check their double sums with
+// rounding::sum_needs_exact.
+bool fused_step_needs_exact(real s, real w, real x);
 
-// The check of the baseline and portable copies: true when rounding the
-// double r to float may give another float than rounding the extended sum r
-// was rounded from: r lies exactly halfway between two floats, or its float
-// is not a normal one.
-bool double_sum_needs_extended(double r);
-
-// True when the double quotient q of the sigmoid is too close to a point
-// halfway between two floats (or too small, or NaN) to be sure which float
-// the extended quotient rounds to.
-bool quotient_needs_extended(double q);
-
-// The same judgement as the sigmoids of isa make it, in their vector lanes.
-bool quotient_needs_extended(instruction_set isa, double q);
+// rounding::quotient_needs_exact as the sigmoids of isa judge it, in their
+// vector lanes.
+bool quotient_needs_exact(instruction_set isa, double q);
 
 // sum[j] for j < width: the running sum over k < n, in increasing k, of
 // w[k * stride + j] * x[k], rounded to float after every term as forward_pass
@@ -41,7 +35,7 @@ int running_sums(instruction_set isa, const real* w, int stride, const real* x, 
 int sigmoids(instruction_set isa, const real* net, int width, real* output);
 
 // e[j] = the exponential of sigmoid_exponent(net[j]) that the sigmoids of isa
-// start from, for |net[j]| <= 700: the C library's exp for the baseline and
+// start from, for |net[j]| <= 700: the C library's exp for the sse2 and
 // portable copies, the step's own (within 2.9 * 2^-53 of e^x) for AVX2 and
 // AVX-512.
 void exponentials(instruction_set isa, const real* net, int n, double* e);

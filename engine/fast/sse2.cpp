@@ -11,13 +11,13 @@ struct sse2 {
     static constexpr int sum_lanes = 2, float_lanes = 4;
     using fvec = __m128;
 
-    // Double sums. SSE2 has no 64-bit integer comparison: a lane is marked
-    // when the sign bit of its low 32 bits is set in `suspect`. Those bits
+    // Double sums. SSE2 has no 64-bit integer comparison: a lane needs exact
+    // when the sign bit of its low 32 bits is set in `needs_exact`. Those bits
     // hold all 29 bits below a float's significand, and the range test
-    // marks all 64.
+    // sets all 64.
     struct sums {
         __m128d s;
-        __m128i suspect;
+        __m128i needs_exact;
     };
     using term = __m128d;
 
@@ -35,15 +35,15 @@ struct sse2 {
             _mm_and_pd(_mm_castsi128_pd(rounded), _mm_castsi128_pd(_mm_set1_epi64x(magnitude_bits)));
         const __m128d outside = _mm_or_pd(_mm_cmpnge_pd(magnitude, _mm_set1_pd(smallest_normal_float)),
                                           _mm_cmpgt_pd(magnitude, _mm_set1_pd(FLT_MAX)));
-        a.suspect = _mm_or_si128(a.suspect, _mm_or_si128(at_halfway, _mm_castpd_si128(outside)));
+        a.needs_exact = _mm_or_si128(a.needs_exact, _mm_or_si128(at_halfway, _mm_castpd_si128(outside)));
         a.s = _mm_castsi128_pd(rounded);  // a float again
     }
     static void add_first(sums& a, const real* w, term x) { add(a, w, x); }
     static void store(real* sum, const sums& a) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(sum), _mm_castps_si128(_mm_cvtpd_ps(a.s)));
     }
-    static int marked(const sums& a) {
-        const int halves = _mm_movemask_ps(_mm_castsi128_ps(a.suspect));
+    static int lanes_needing_exact(const sums& a) {
+        const int halves = _mm_movemask_ps(_mm_castsi128_ps(a.needs_exact));
         return (halves & 1) | ((halves >> 1) & 2);
     }
 
@@ -57,28 +57,4 @@ static_assert(instruction_set_adapter<sse2>);
 
 }  // namespace
 
-// The entry points: everything they call is inlined into them and compiled
-// for this instruction set (see fast_kernels.h).
-#define SSE2_ENTRY [[gnu::flatten]]
-
-namespace {
-
-SSE2_ENTRY real step_present(fast_learner& learner, const network& nw) { return fast_step::present<sse2>(learner, nw); }
-
-SSE2_ENTRY real step_present_timed(fast_learner& learner, const network& nw) {
-    return fast_step::present<sse2, true>(learner, nw);
-}
-
-SSE2_ENTRY int step_running_sums(const real* w, int stride, const real* x, int n, int width, real* sum,
-                         const real* alone) {
-    return fast_kernel::running_sums<sse2>(w, stride, x, n, width, sum, alone);
-}
-
-SSE2_ENTRY int step_sigmoids(const real* net, int width, real* output) { return fast_kernel::sigmoids<sse2>(net, width, output); }
-
-SSE2_ENTRY bool step_quotient_marked(double q) { return fast_kernel::quotient_marked<sse2>(q); }
-
-}  // namespace
-
-const fast_kernel::kernel_table fast_kernel::sse2_kernels = {
-    step_present, step_present_timed, step_running_sums, step_sigmoids, step_quotient_marked, nullptr};
+DIGITS_FAST_STEP_ENTRIES(sse2, [[gnu::flatten]])

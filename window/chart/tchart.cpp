@@ -1,5 +1,6 @@
 #include "tchart.h"
 
+#include "contrast.h"
 #include "dialogs.h"
 #include "tchart_accessible.h"
 #include "tcontrols.h"
@@ -474,17 +475,19 @@ void TChart::drawReadout(QPainter& p, const Layout& l, const Readout& r) const {
     const double right = l.legendRows > 0 ? l.legend.left() - 3 : width();
     const QRectF room(0, titleBottom, right, height() - titleBottom);
     const QRectF frame(chart::readout_position(*m_hover, box, room), box);
-    // Opaque, in the colours the desktop gives tooltips.
-    const QColor ink = palette().color(QPalette::ToolTipText);
-    p.setPen(ink);
-    p.setBrush(palette().color(QPalette::ToolTipBase));
+    // Opaque, in the read-out colours the network view uses too; its edge
+    // in the read-out line's gray, which shows on the chart's white.
+    const ReadoutColours colours = ReadoutColoursOf(palette());
+    const QColor ink = colours.text;
+    p.setPen(kReadoutLine);
+    p.setBrush(colours.background);
     p.drawRect(frame);
     for (std::size_t i = 0; i < r.rows.size(); ++i) {
         const ReadoutRow& row = r.rows[i];
         const double top = frame.top() + 3 + i * lh;
         if (row.colour.isValid()) {
             const double y = std::round(top + lh / 2);
-            p.setPen(QPen(row.colour, 2));
+            p.setPen(QPen(Readable(row.colour, colours.background), 2));
             p.drawLine(QPointF(frame.left() + 5, y), QPointF(frame.left() + 5 + kSample / 2, y));
         }
         p.setPen(ink);

@@ -2,15 +2,15 @@
 
 #include <QAccessibleWidget>
 #include <QEvent>
-#include <algorithm>
 
-#include "bit_map_editor.h"
+#include "tbitmapeditor.h"
 
 namespace {
 
-int cell_number(const QObject* object) {
-    const auto found = std::ranges::find(bit_label, object);
-    return found == bit_label.end() ? -1 : static_cast<int>(found - bit_label.begin());
+// The editor whose cell the object is, or null.
+const TBitMapEditor* editor_of(const QObject* object) {
+    const auto* editor = qobject_cast<const TBitMapEditor*>(object->parent());
+    return editor && editor->CellNumber(object) >= 0 ? editor : nullptr;
 }
 
 bool is_checked(const TLabel* cell) { return cell->Color() == clBlack; }
@@ -42,7 +42,7 @@ public:
 };
 
 QAccessibleInterface* cell_factory(const QString& class_name, QObject* object) {
-    if (class_name == QLatin1String("TLabel") && cell_number(object) >= 0)
+    if (class_name == QLatin1String("TLabel") && editor_of(object))
         return new bit_cell_accessible(static_cast<TLabel*>(object));
     return nullptr;
 }
@@ -51,19 +51,19 @@ QAccessibleInterface* cell_factory(const QString& class_name, QObject* object) {
 // where a switch shows, be it from a click, a key, a drag or the digit list.
 class colour_watcher final : public QObject {
 public:
-    explicit colour_watcher(QObject* parent) : QObject(parent) {
+    explicit colour_watcher(TBitMapEditor* editor) : QObject(editor), editor_(editor) {
         for (int m = 0; m < input_bits; ++m) {
-            checked_[m] = is_checked(bit_label[m]);
-            bit_label[m]->installEventFilter(this);
+            checked_[m] = is_checked(editor->Cell(m));
+            editor->Cell(m)->installEventFilter(this);
         }
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::PaletteChange) return false;
-        const int m = cell_number(watched);
+        const int m = editor_->CellNumber(watched);
         if (m < 0) return false;
-        const bool now = is_checked(bit_label[m]);
+        const bool now = is_checked(editor_->Cell(m));
         if (now != checked_[m]) {
             checked_[m] = now;
             QAccessible::State changed;
@@ -75,6 +75,7 @@ protected:
     }
 
 private:
+    const TBitMapEditor* editor_;
     std::array<bool, input_bits> checked_{};
 };
 
@@ -85,4 +86,4 @@ void install_bit_cell_accessibility() {
     (void)installed;
 }
 
-void watch_bit_cells() { new colour_watcher(Form1); }
+void watch_bit_cells(TBitMapEditor* editor) { new colour_watcher(editor); }

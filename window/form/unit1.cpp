@@ -3,17 +3,19 @@
 #include <QShortcut>
 #include <algorithm>
 
-#include "bit_map_editor.h"
 #include "fast_engine.h"
 #include "recognition.h"
 #include "ui_unit1.h"
 
 TForm1* Form1 = nullptr;
+network the_network;
 std::array<TListBox*, result_list_count> result_list{};
 int report_index = 0;
 int training_runs = 0;
 TNetworkView* network_view = nullptr;
 learning learning_in_effect;
+TComboBox* pattern_combo = nullptr;
+std::array<TLabel*, input_bits> bit_label{};
 
 namespace {
 
@@ -73,7 +75,13 @@ public:
         report_index = std::min(report_index + 1, result_list_count - 1);
     }
 
-    void show_end(int train_number) override { ShowMessage("Train Number " + IntToStr(train_number)); }
+    // The network view and the hint of "Test" show the run's end before the
+    // message box waits.
+    void show_end(int train_number) override {
+        describe_test_input();
+        network_view->EngineChanged(true);
+        ShowMessage("Train Number " + IntToStr(train_number));
+    }
 
 private:
     std::array<TLineSeries*, digit_count> pattern_series_;
@@ -127,7 +135,8 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     }
 
     // Tab goes through the designed controls in their designed order, then
-    // through the run-time ones as they were made; the grid is one stop.
+    // through the run-time ones as they were made; the grid is one stop, and
+    // the label that opens the network view follows it.
     QWidget* previous = Button2;
     auto follow = [&previous](QWidget* next) {
         setTabOrder(previous, next);
@@ -135,12 +144,13 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     };
     follow(pattern_combo);
     for (TLabel* cell : bit_label) follow(cell);
+    Label1->SetLink(true);  // opens the network view: Enter or Space, or a click
+    follow(Label1);
     for (TListBox* box : result_list) follow(box);
 
     Image1->setAccessibleDescription("The digit that Test recognises");
 
-    network_view = new TNetworkView(this);
-    Label1->SetCursor(crHandPoint);
+    network_view = new TNetworkView(this, the_network);
     Label1->SetHint("Opens a window that shows inside the network: outputs, deltas and weights (Ctrl+N)");
     connect(Label1, &TLabel::OnClick, this, &TForm1::Label1Click);
     auto* open_view = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
@@ -160,6 +170,27 @@ void describe_train() {
     Form1->Button1->setAccessibleDescription(hint);
 }
 
+namespace {
+
+// The group box of the cells: no global keeps it.
+TBitMapEditor* bit_group() { return static_cast<TBitMapEditor*>(pattern_combo->parentWidget()); }
+
+}  // namespace
+
+void create_bit_map_editor() {
+    load_pattern(the_network, 0);
+    auto* editor = new TBitMapEditor(Form1);
+    pattern_combo = editor->Digits();
+    for (int m = 0; m < input_bits; ++m) bit_label[m] = editor->Cell(m);
+    QObject::connect(editor, &TBitMapEditor::OnChange, Form1, &TForm1::InputChange);
+    QObject::connect(editor, &TBitMapEditor::OnCellClick, Form1, &TForm1::bitOnClick);
+    refresh_bit_labels();
+}
+
+void refresh_bit_labels() { bit_group()->Paint(the_network.input_bit); }
+
+bool cells_show_input() { return bit_group()->Shows(the_network.input_bit); }
+
 void describe_test_input() {
     QString hint;
     if (!cells_show_input()) {
@@ -170,9 +201,36 @@ void describe_test_input() {
                (the_network.input_bit == pattern[last] ? QString() : QStringLiteral("with the cells clicked since, ")) +
                QStringLiteral("not the cells shown");
     }
+    network_view->SetCellsShowInput(hint.isEmpty());
     if (Form1->Button2->toolTip() == hint) return;
     Form1->Button2->setToolTip(hint);
     Form1->Button2->setAccessibleDescription(hint);
+}
+
+void TForm1::InputChange(QObject* Sender) {
+    auto* combo = qobject_cast<TComboBox*>(Sender);
+    const int d = combo ? combo->ItemIndex() : -1;
+    if (d < 0 || d >= digit_count) return;  // free text or no selection: keep the input
+    load_pattern(the_network, d);
+    refresh_bit_labels();
+    describe_test_input();
+    network_view->InputChanged();
+}
+
+void TForm1::bitOnClick(QObject* Sender) {
+    auto* cell = qobject_cast<TLabel*>(Sender);
+    if (!cell) return;
+    const int m = StrToInt(SubString(cell->Name(), 4, 2));
+    if (m < 0 || m >= input_bits) return;
+    if (cell->Color() == clBlack) {
+        cell->SetColor(clGray);
+        the_network.input_bit[m] = 0;
+    } else {
+        cell->SetColor(clBlack);
+        the_network.input_bit[m] = 1;
+    }
+    describe_test_input();
+    network_view->InputChanged();
 }
 
 void TForm1::Button1Click(QObject*) {
@@ -194,9 +252,19 @@ void TForm1::Button1Click(QObject*) {
     learning_in_effect.rate = chosen.rate;
     network_view->LearningPanel()->SetInEffect(learning_in_effect);
     form_display display(pattern_series);
-    train_network(the_network, display, learning_in_effect);
-    describe_test_input();
-    network_view->EngineChanged(true);
+    // However the run ends, a throw included, the weights have changed in
+    // place: the view and the hint of "Test" follow the network as it is.
+    auto follow = [] {
+        describe_test_input();
+        network_view->EngineChanged(true);
+    };
+    try {
+        train_network(the_network, display, learning_in_effect);
+    } catch (...) {
+        follow();
+        throw;
+    }
+    follow();
 }
 
 void TForm1::NewStartClick(QObject*) {

@@ -8,6 +8,7 @@
 #include <array>
 
 #include "platform.h"
+#include "tbitmapeditor.h"
 #include "tchart.h"
 #include "tnetworkview.h"
 
@@ -36,6 +37,11 @@ public slots:
 };
 
 extern TForm1* Form1;
+
+// The one network the window works on, kept with the form; the engine's
+// operations take it as an argument and the network view reads it. Tests
+// make their own networks for the engine.
+extern network the_network;
 
 // The report list boxes, entry 3 x row + column. Training reports go into
 // them one after another; "Test" lists its outputs in result_list[3].
@@ -66,7 +72,15 @@ void describe_train();
 // recognises where that is not what the cells show; says nothing otherwise.
 void describe_test_input();
 
-// The construction step of the bit map editor (bit_map_editor.cpp): the digit
-// list and the 36 cells on Form1, showing digit 0, which it also puts in
-// input_bit. Its handlers are TForm1's InputChange and bitOnClick.
+// The bit map editor's digit list and cells (TBitMapEditor), set once by
+// create_bit_map_editor. Cell m stands for input_bit[m].
+extern TComboBox* pattern_combo;
+extern std::array<TLabel*, input_bits> bit_label;
+
+// Builds the bit map editor on Form1, showing digit 0, which it also puts in
+// input_bit, and connects its events to InputChange and bitOnClick.
 void create_bit_map_editor();
+// Paints every cell from input_bit.
+void refresh_bit_labels();
+// Whether the cells show input_bit; after a training run they need not.
+bool cells_show_input();

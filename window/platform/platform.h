@@ -3,10 +3,12 @@
 // one header; each part lives in a header of its own below it.
 #pragma once
 
+#include "contrast.h"
 #include "dialogs.h"
 #include "sysutils.h"
 #include "tapplication.h"
 #include "tcanvas.h"
 #include "tcolor.h"
+#include "placement.h"
 #include "tcontrols.h"
 #include "tstrings.h"

@@ -1,5 +1,7 @@
 #include "tapplication.h"
 
+#include "accessible_roles.h"
+#include "close_signals.h"
 #include "dialogs.h"
 
 #include <QEvent>
@@ -46,6 +48,17 @@ void passOn(QtMsgType type, const QMessageLogContext& context, const QString& te
 }
 
 // The program's one line on standard error, named as Qt names the program.
+void sayOnStandardError(const char* what)
+{
+    const char* name = std::strrchr(qtArgv[0], '/');
+    name = name ? name + 1 : qtArgv[0];
+    if (*name)
+        std::fprintf(stderr, "%s: %s\n", name, what);
+    else
+        std::fprintf(stderr, "%s\n", what);
+    std::fflush(nullptr);
+}
+
 [[noreturn]] void endForLackOfDisplay(const char* what)
 {
     // Qt's Wayland platform may see the compositor go from its event thread
@@ -55,13 +68,7 @@ void passOn(QtMsgType type, const QMessageLogContext& context, const QString& te
     if (ending.test_and_set())
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));
-    const char* name = std::strrchr(qtArgv[0], '/');
-    name = name ? name + 1 : qtArgv[0];
-    if (*name)
-        std::fprintf(stderr, "%s: %s\n", name, what);
-    else
-        std::fprintf(stderr, "%s\n", what);
-    std::fflush(nullptr);
+    sayOnStandardError(what);
     // Nothing the program has is kept beyond the process, and the window
     // system is gone: there is nothing for destructors to tidy.
     std::_Exit(0);
@@ -154,6 +161,18 @@ void stopHolding()
 TApplication::TApplication(int argc, char** argv) try : QApplication(beforeQt(argc, argv), qtArgv)
 {
     stopHolding();
+    InstallPlatformAccessibility();
+    // Interrupted, or its session ending: the program ends as it does when
+    // its window is closed, with exit code 0.
+    CloseOnSignals(this, [this](const char* name) {
+        if (m_ending)
+            return;
+        m_ending = true;
+        sayOnStandardError((std::string(name) + " received; the window closes and the program ends").c_str());
+        if (m_mainForm)
+            m_mainForm->close();
+        quit();  // also where the form is still being made and no loop runs yet
+    });
 } catch (...) {
     stopHolding();
     qInstallMessageHandler(passOnTo);
@@ -212,7 +231,7 @@ void TApplication::adopt(QWidget* form)
 
 void TApplication::Run()
 {
-    if (!m_mainForm)
+    if (!m_mainForm || m_ending)
         return;
     m_mainForm->show();
     exec();

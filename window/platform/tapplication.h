@@ -21,6 +21,8 @@ public:
     // code 0; the same once the display goes away under a running program.
     // Before Qt matches any font: maps the faces the form names to faces
     // installed here, and lets Qt embolden large text in faces without a bold.
+    // SIGINT, SIGTERM and SIGHUP close the main form as a click on its close
+    // button would, after one line on standard error that names the signal.
     TApplication(int argc, char** argv);
     ~TApplication() override;  // destroys the forms, the newest first
 
@@ -53,6 +55,7 @@ private:
 
     std::vector<QPointer<QWidget>> m_forms;
     QPointer<QWidget> m_mainForm;
+    bool m_ending = false;  // a signal has asked the program to end
 };
 
 template <class Form>

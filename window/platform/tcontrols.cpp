@@ -1,14 +1,13 @@
 #include "tcontrols.h"
 
+#include "accessible_roles.h"
 #include "dialogs.h"
 #include "sysutils.h"
-#include "x11_frame.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
-#include <QWindow>
 #include <algorithm>
 #include <type_traits>
 
@@ -47,6 +46,19 @@ TLabel::TLabel(QWidget* parent) : TControl(parent)
 void TLabel::Click()
 {
     handle_event([this] { emit OnClick(this); });
+}
+
+void TLabel::SetLink(bool link)
+{
+    InstallPlatformAccessibility();  // before a screen reader asks for the label
+    m_link = link;
+    setFocusPolicy(link ? Qt::StrongFocus : Qt::NoFocus);
+    SetCursor(link ? crHandPoint : crDefault);
+    // An interface made for the label before, as a plain text, is kept for
+    // its life: let the next question make the link's.
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(this);
+    if (made && (made->role() == QAccessible::Link) != link)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 void TLabel::mousePressEvent(QMouseEvent* event)
@@ -108,7 +120,8 @@ void TLabel::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TLabel::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Space) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (event->key() == Qt::Key_Space || (m_link && enter)) {
         if (!event->isAutoRepeat())  // holding Space switches once
             Click();
         event->accept();
@@ -232,112 +245,4 @@ bool TListBox::LineInView(int index) const
 {
     const QListWidgetItem* line = item(index);
     return line && viewport()->rect().contains(visualItemRect(line));
-}
-
-namespace {
-
-QMargins frameMargins(const QWidget* form)
-{
-    const QWindow* window = form->windowHandle();
-    return window ? window->frameMargins() : QMargins();
-}
-
-// Wayland lets no client place its windows. Where Qt draws the title bar
-// itself it knows the frame's margins; where the compositor draws the frame
-// none are ever reported.
-bool platformPlacesWindows()
-{
-    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-QRect onScreen(const QRect& outer)
-{
-    const QScreen* screen = QGuiApplication::screenAt(outer.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? FitOnScreen(outer, screen->availableGeometry()) : outer;
-}
-
-// The frame gets the outer bounds, the client area what the frame leaves;
-// where the platform places windows itself, the size alone.
-void placeWithFrame(QWidget* form, const QRect& outer, const QMargins& frame)
-{
-    const QSize client(std::max(0, outer.width() - frame.left() - frame.right()),
-                       std::max(0, outer.height() - frame.top() - frame.bottom()));
-    form->setMinimumSize(client);
-    if (platformPlacesWindows())
-        form->move(outer.topLeft());  // a window's position is that of its frame
-    form->resize(client);
-}
-
-// A window manager frames a window only after it is shown, and Qt learns the
-// frame's margins later still: the window moves into the frame then. Until
-// that happens the outer bounds went to the client area; this gives them to
-// the frame once, as soon as the margins are known, and then goes away, so a
-// size the user chooses later stays. Without a window manager it waits on.
-class FrameFitter : public QObject {
-public:
-    static constexpr const char* name = "frame fitter";
-
-    FrameFitter(QWidget* form, const QRect& outer) : QObject(form), m_form(form), m_outer(outer)
-    {
-        setObjectName(QLatin1String(name));
-        form->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show)
-            return false;
-        const QMargins frame = frameMargins(m_form);
-        if (frame.isNull())
-            return false;
-        m_form->removeEventFilter(this);
-        placeWithFrame(m_form, m_outer, frame);
-        deleteLater();
-        return false;
-    }
-
-private:
-    QWidget* m_form;
-    QRect m_outer;
-};
-
-int fitAxis(int start, int length, int areaStart, int areaLength)
-{
-    if (length >= areaLength)
-        return areaStart;
-    return std::clamp(start, areaStart, areaStart + areaLength - length);
-}
-
-} // namespace
-
-QRect FitOnScreen(const QRect& outer, const QRect& area)
-{
-    return {fitAxis(outer.x(), outer.width(), area.x(), area.width()),
-            fitAxis(outer.y(), outer.height(), area.y(), area.height()), outer.width(), outer.height()};
-}
-
-void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
-{
-    // Only the latest bounds wait for the frame.
-    delete form->findChild<QObject*>(QLatin1String(FrameFitter::name), Qt::FindDirectChildrenOnly);
-    const QRect designed(left, top, width, height);
-    const QRect outer = platformPlacesWindows() ? onScreen(designed) : designed;
-    const QMargins frame = frameMargins(form);
-    if (frame.isNull() && !form->isVisible() && platformPlacesWindows()) {
-        const QMargins coming = FrameMarginsBeforeShow(form);
-        if (!coming.isNull()) {
-            // The native window exists now; the client area is placed inside
-            // the frame to come, which the window manager puts around it.
-            const QRect client = outer.marginsRemoved(coming);
-            form->setMinimumSize(client.size());
-            form->setGeometry(client);
-            return;
-        }
-    }
-    placeWithFrame(form, outer, frame);
-    if (frame.isNull())
-        new FrameFitter(form, outer);
 }

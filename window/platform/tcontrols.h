@@ -117,6 +117,12 @@ public:
     // Raises OnClick as a click with the mouse would.
     void Click();
 
+    // A link opens something: it takes the focus by Tab and by click, Enter
+    // and Space click it, the pointer over it is a hand, and a screen reader
+    // meets a link with a press action.
+    void SetLink(bool link);
+    bool IsLink() const { return m_link; }
+
 signals:
     // A left button pressed and released inside the label, or Space while it
     // has the focus. The second press of a double click is no second click,
@@ -150,6 +156,7 @@ private:
     bool m_dragging = false;  // ... and has reached another label
     QPointer<TLabel> m_over;  // the label under the pointer at the last move
     QPoint m_last;            // the pointer at the last move
+    bool m_link = false;
 };
 
 // Also promoted to from Designer forms: header "tcontrols.h".
@@ -223,21 +230,3 @@ protected:
 private:
     ItemLines<QListWidget> m_items{this};
 };
-
-// Places a window by its outer bounds, frame included, and makes its size
-// the least the user can shrink it to. The bounds are first fitted onto the
-// available area of the screen they lie on (FitOnScreen). Where the window
-// system reports a frame (the window has been shown under a window manager)
-// the frame gets these bounds. Before that, and on systems without frames,
-// the client area gets this size at this position; should a frame appear
-// later, it gets the bounds once, as soon as its margins are known. Where the
-// compositor places windows itself (Wayland) the position is left to it and
-// only the size follows that rule: the title bar Qt draws there is a frame
-// of known margins, a frame the compositor draws is never reported.
-void SetOuterBounds(QWidget* form, int left, int top, int width, int height);
-
-// Where `outer` lies on a screen whose free area (without panels) is `area`:
-// unmoved where it fits, else moved the least distance that brings it wholly
-// inside; along an axis where it is larger than the area, it starts where the
-// area starts. The size never changes.
-QRect FitOnScreen(const QRect& outer, const QRect& area);

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QThread>
+#include <QtMath>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -68,7 +69,12 @@ QMargins FrameMarginsBeforeShow(QWidget* window)
         const auto reply = cardinals(c, id, extents, XCB_ATOM_CARDINAL, 4);
         if (reply && reply->format == 32 && reply->value_len == 4) {
             const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-            return {int(v[0]), int(v[2]), int(v[1]), int(v[3])};  // left, right, top, bottom
+            // Device pixels, as X11 counts them; the window is placed in
+            // logical ones, which a scale factor makes larger.
+            const qreal ratio = window->devicePixelRatioF();
+            // Rounded up, so that the frame to come is never larger than allowed for.
+            auto logical = [ratio](std::uint32_t device) { return qCeil(device / ratio); };
+            return {logical(v[0]), logical(v[2]), logical(v[1]), logical(v[3])};  // left, top, right, bottom
         }
         QThread::msleep(5);
     } while (!deadline.hasExpired());

@@ -6,8 +6,9 @@
 #include <QWidget>
 
 // Where the window manager offers it (_NET_REQUEST_FRAME_EXTENTS), the
-// margins of the frame it will give `window`, so the frame can get its
-// bounds before the window is first shown instead of jumping to them after.
+// margins of the frame it will give `window`, in logical pixels, so the frame
+// can get its bounds before the window is first shown instead of jumping to
+// them after.
 // Null elsewhere: under another platform, without a window manager, when the
 // answer is slow, or in a build without the xcb headers.
 QMargins FrameMarginsBeforeShow(QWidget* window);

@@ -12,27 +12,44 @@
 class TValueGrid : public QWidget {
     Q_OBJECT
 public:
-    enum class Scale { outputs, weights };
+    // Outputs (0 to 1), weights (on a limit), or bits as the form's cells
+    // show them (black 1, gray 0).
+    enum class Scale { outputs, weights, bits };
 
     explicit TValueGrid(QWidget* parent = nullptr);
 
     // The values, cell i at row i / columns, column i % columns.
     void SetValues(std::span<const float> values, int rows, int columns);
     void SetScale(Scale scale, float weight_limit = 1);
-    // Writes each cell's number in it (the output layer's digits).
-    void SetNumbered(bool numbered);
-    // A cell drawn with a heavy frame (the recognised digit); -1 for none.
+    // A text written in each cell (the output layer's digits and values);
+    // empty for none.
+    void SetTexts(const QStringList& texts);
+    // The size of one cell; the grid asks for room for all of them, and the
+    // cells share whatever room it gets.
+    void SetCellSize(QSize size);
+    // Pixels between neighbouring cells and round the grid, where the frame
+    // of the marked cell goes; 0 for cells that tile.
+    void SetGap(int gap);
+    // A cell framed, in the gap round it, in the winner's colour (the
+    // recognised digit); -1 for none. The frame stays whatever else marks
+    // the same cell.
     void SetMarked(int cell);
-    // A cell framed in the highlight colour (the neuron whose weights are
-    // shown); -1 for none.
+    // A cell framed inside in the selection colour (the neuron whose weights
+    // are shown); -1 for none.
     void SetHighlighted(int cell);
-    // Focusable, with a current cell and one accessible item per cell.
-    void SetSelectable(bool selectable);
+    // Focusable, with a current cell moved by the arrow keys; listed, it
+    // shows screen readers one item per cell (a layer's neurons), else it is
+    // one graphic (a map of weights, whose current cell the read-out tells).
+    void SetSelectable(bool selectable, bool listed = true);
+    bool Listed() const { return m_listed; }
     void SetCurrent(int cell);
     int Current() const { return m_current; }
     // The items' names for screen readers, one per cell.
     void SetItemNames(const QStringList& names);
     const QStringList& ItemNames() const { return m_names; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     int Rows() const { return m_rows; }
     int Columns() const { return m_columns; }
@@ -54,6 +71,7 @@ protected:
 
 private:
     int cellAt(QPoint p) const;
+    QColor fillOf(float value) const;
 
     std::vector<float> m_values;
     QStringList m_names;
@@ -61,8 +79,11 @@ private:
     int m_columns = 0;
     Scale m_scale = Scale::outputs;
     float m_limit = 1;
-    bool m_numbered = false;
+    QStringList m_texts;
+    QSize m_cellSize{16, 16};
+    int m_gap = 0;
     bool m_selectable = false;
+    bool m_listed = false;
     int m_marked = -1;
     int m_highlighted = -1;
     int m_current = 0;

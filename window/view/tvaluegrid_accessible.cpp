@@ -61,7 +61,7 @@ private:
 class grid_accessible final : public QAccessibleWidget {
 public:
     explicit grid_accessible(TValueGrid* grid)
-        : QAccessibleWidget(grid, grid->focusPolicy() == Qt::NoFocus ? QAccessible::Graphic : QAccessible::List)
+        : QAccessibleWidget(grid, grid->Listed() ? QAccessible::List : QAccessible::Graphic)
     {
     }
 
@@ -73,7 +73,7 @@ public:
     }
 
     TValueGrid* grid() const { return static_cast<TValueGrid*>(widget()); }
-    bool listed() const { return grid()->focusPolicy() != Qt::NoFocus; }
+    bool listed() const { return grid()->Listed(); }
 
     int childCount() const override { return listed() ? grid()->Count() : 0; }
 

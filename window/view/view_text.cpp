@@ -39,20 +39,56 @@ QString range_text(std::span<const float> values, bool magnitude)
 
 QString short_range(std::span<const float> values)
 {
-    const auto range = finite_range(values, false);
-    if (!range)
-        return QStringLiteral("no finite values");
-    return QStringLiteral("%1 to %2").arg(QString::number(range->first, 'g', 3), QString::number(range->second, 'g', 3));
+    return range_text(values, false);
+}
+
+QString winner_text(std::span<const float> outputs, int winner)
+{
+    if (winner < 0 || winner >= static_cast<int>(outputs.size()))
+        return QStringLiteral("Recognised: none");
+    int second = -1;
+    for (int d = 0; d < static_cast<int>(outputs.size()); ++d)
+        if (d != winner && (second < 0 || outputs[d] > outputs[second]))
+            second = d;
+    if (second < 0)
+        return QStringLiteral("Recognised: %1").arg(winner);
+    // Two floats differ by a double exactly.
+    const double lead = static_cast<double>(outputs[winner]) - outputs[second];
+    return QStringLiteral("Recognised: %1, ahead of %2 by %3").arg(winner).arg(second).arg(FloatToStr(lead));
+}
+
+QString input_title(std::span<const int> input)
+{
+    for (int d = 0; d < digit_count; ++d)
+        if (std::ranges::equal(input, pattern[d]))
+            return QStringLiteral("Digit %1's bit map").arg(d);
+    return QStringLiteral("A bit map drawn by hand");
+}
+
+QString input_note(bool cells_show_input, std::span<const int> input)
+{
+    if (cells_show_input)
+        return QString();
+    constexpr int last = digit_count - 1;
+    return QStringLiteral("Not what the cells show: \"Train\" leaves the last digit it trained, %1, in the input%2, "
+                          "until a digit is picked.")
+        .arg(last)
+        .arg(std::ranges::equal(input, pattern[last]) ? QString() : QStringLiteral(" (with cells clicked since)"));
+}
+
+QString layer_name(int layer)
+{
+    return QString::fromLatin1(layer_word[layer]);
 }
 
 QString layer_title(int layer)
 {
-    return QStringLiteral("%1 layer").arg(layer_word[layer]);
+    return QStringLiteral("%1 layer").arg(layer_name(layer));
 }
 
 QString neuron_title(int layer, int j)
 {
-    return QStringLiteral("%1 neuron %2").arg(layer_word[layer]).arg(j);
+    return QStringLiteral("%1 neuron %2").arg(layer_name(layer)).arg(j);
 }
 
 QString neuron_name(int layer, int j, float output, std::optional<float> delta)
@@ -66,13 +102,13 @@ QString input_name(int layer, int k)
 {
     if (layer == 0)
         return QStringLiteral("cell %1").arg(k);
-    return QStringLiteral("%1 neuron %2").arg(QString::fromLatin1(layer_word[layer - 1]).toLower()).arg(k);
+    return QStringLiteral("%1 neuron %2").arg(layer_name(layer - 1).toLower()).arg(k);
 }
 
 QString weight_text(int layer, int j, int k, float w)
 {
     return QStringLiteral("%1 neuron %2, weight of %3: %4")
-        .arg(layer_word[layer])
+        .arg(layer_name(layer))
         .arg(j)
         .arg(input_name(layer, k))
         .arg(FloatToStr(w));
@@ -81,10 +117,10 @@ QString weight_text(int layer, int j, int k, float w)
 QString heat_map_description(int layer, std::span<const float> weights)
 {
     const QString inputs = layer == 0 ? QStringLiteral("cells")
-                                      : QStringLiteral("%1 neurons").arg(QString::fromLatin1(layer_word[layer - 1]).toLower());
+                                      : QStringLiteral("%1 neurons").arg(layer_name(layer - 1).toLower());
     return QStringLiteral("%1 rows (%2 neurons) by %3 columns (%4), weights %5")
         .arg(layer_size[layer])
-        .arg(QString::fromLatin1(layer_word[layer]).toLower())
+        .arg(layer_name(layer).toLower())
         .arg(fan_in(layer))
         .arg(inputs, range_text(weights, false));
 }
@@ -105,8 +141,8 @@ QString delta_description(std::span<const float> deltas_by_layer[3])
 QString neuron_weights_description(int layer, bool incoming, std::span<const float> weights)
 {
     const QString whom = incoming ? (layer == 0 ? QStringLiteral("from the cells")
-                                                : QStringLiteral("from %1 neurons").arg(QString::fromLatin1(layer_word[layer - 1]).toLower()))
-                                  : QStringLiteral("to %1 neurons").arg(QString::fromLatin1(layer_word[layer + 1]).toLower());
+                                                : QStringLiteral("from %1 neurons").arg(layer_name(layer - 1).toLower()))
+                                  : QStringLiteral("to %1 neurons").arg(layer_name(layer + 1).toLower());
     return QStringLiteral("%1 weights %2, %3").arg(weights.size()).arg(whom, range_text(weights, false));
 }
 

@@ -1,7 +1,7 @@
 // What the network view says in words: the names of the neurons, the
 // read-out of a weight and the descriptions of the heat maps and the deltas,
 // for the mouse and for screen readers alike. Numbers are written as the
-// report list boxes write them (FloatToStr).
+// report list boxes write them (FloatToStr), everywhere.
 #pragma once
 
 #include <QString>
@@ -10,6 +10,8 @@
 
 namespace view {
 
+// "Input", "Hidden", "Output": every name of a layer is made from this.
+QString layer_name(int layer);
 // "Input layer", "Hidden layer", "Output layer".
 QString layer_title(int layer);
 
@@ -24,8 +26,18 @@ QString neuron_name(int layer, int j, float output, std::optional<float> delta);
 // else the neuron of the layer below that feeds it.
 QString input_name(int layer, int k);
 
-// A caption under a map: "0.00713 to 0.0128", three significant digits.
+// A caption under a map: "from 0.00713… to 0.0128…".
 QString short_range(std::span<const float> values);
+
+// The recognised digit and its lead over the runner-up: "Recognised: 8,
+// ahead of 3 by 0.0412…"; "Recognised: none" without a winner.
+QString winner_text(std::span<const float> outputs, int winner);
+
+// What the view's input is: "Digit 3's bit map" where it is a stored digit's,
+// else "A bit map drawn by hand".
+QString input_title(std::span<const int> input);
+// Why the input is not what the cells show, or empty where it is.
+QString input_note(bool cells_show_input, std::span<const int> input);
 
 // "Hidden neuron 5, weight of input neuron 12: 0.0101…".
 QString weight_text(int layer, int j, int k, float w);
