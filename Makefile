@@ -52,8 +52,8 @@ screenshots: build
 	# The designed run beside one from a zero-mean start with the slope rule
 	# (chosen in the Learning section, then "New start"), and the view after it.
 	./scripts/screenshot $(BUILD) train screen $(BUILD)/designed.png
-	./scripts/screenshot $(BUILD) view viewclick 546 429 viewclick 696 405 viewclick 846 505 key Escape \
-	  train screen $(BUILD)/converged.png ok digit 5 test view viewhover 215 183 viewshot docs/learning_view.png
+	./scripts/screenshot $(BUILD) view viewclick 642 616 viewclick 793 616 viewclick 925 681 key Escape \
+	  train screen $(BUILD)/converged.png ok digit 5 test view viewhover 435 181 viewshot docs/learning_view.png
 	convert $(BUILD)/designed.png $(BUILD)/converged.png -background white -splice 16x0 +append -chop 16x0 +repage docs/learning.png
 
 setup:

@@ -61,6 +61,7 @@ TEST_F(Window, StartsWithTheRandomNumberLine) {
 // column, and the bottom row of boxes (to y = 350) covers the top edge of
 // Image1 and Chart1 (from y = 344), as the later-made control does.
 TEST_F(Window, EachControlIsOnTopWhereTheDesignPutsIt) {
+    Form1->resize(892, 640);  // the offscreen screen, 800 x 600, fits it smaller
     auto at = [](int x, int y) {
         QWidget* w = Form1->childAt(x, y);
         while (w && w->parentWidget() != Form1) w = w->parentWidget();
