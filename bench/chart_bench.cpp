@@ -76,8 +76,9 @@ std::unique_ptr<TChart> trained_chart(const view& v) {
     if (v.zoomed) {
         const chart::Layout& l = chart->PlotLayout();
         const chart::Scale sx = chart::x_scale(v.log), sy = chart::y_scale(v.log);
-        chart->ZoomRect(QRectF(QPointF(l.x.map.to_pixel(sx.to_axis(2000)), l.y.map.to_pixel(sy.to_axis(0.47))),
-                               QPointF(l.x.map.to_pixel(sx.to_axis(3000)), l.y.map.to_pixel(sy.to_axis(0.44)))));
+        chart->ZoomRect(
+            QRectF(QPointF(l.x.map.to_pixel(sx.to_axis(2000)), l.y.map.to_pixel(sy.to_axis(0.47))),
+                   QPointF(l.x.map.to_pixel(sx.to_axis(3000)), l.y.map.to_pixel(sy.to_axis(0.44)))));
     }
     return chart;
 }
@@ -120,7 +121,8 @@ void readout(benchmark::State& state, view v) {
     const QRectF front = chart->PlotLayout().front;
     auto move_to = [&](double fraction) {
         const QPointF at(front.left() + fraction * front.width(), front.center().y());
-        QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(chart.get(), &move);
         chart->render(&image);
     };

@@ -4,8 +4,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 
-void present_to_desktop()
-{
+void present_to_desktop() {
     QGuiApplication::setDesktopFileName(QStringLiteral(DIGITS_APP_ID));
     // Every size rendered goes into the icon, and the window system takes the
     // one it needs; the resource is inside the program, so nothing is read
@@ -13,7 +12,6 @@ void present_to_desktop()
     QIcon icon;
     QDirIterator sizes(QStringLiteral(":/icons"), {QStringLiteral("*.png")}, QDir::Files,
                        QDirIterator::Subdirectories);
-    while (sizes.hasNext())
-        icon.addFile(sizes.next());
+    while (sizes.hasNext()) icon.addFile(sizes.next());
     QGuiApplication::setWindowIcon(icon);
 }

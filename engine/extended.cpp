@@ -87,7 +87,8 @@ std::uint64_t rounded_bits(const extended& x, int fraction_bits, int bias) {
     // kept holds the integer bit where normal: adding it to the biased
     // exponent less one carries a rounding up to 2^(fraction_bits + 1)
     // into the exponent, and a subnormal rounded up to the smallest normal.
-    std::uint64_t bits = top < min_normal ? kept : (static_cast<std::uint64_t>(top + bias - 1) << fraction_bits) + kept;
+    std::uint64_t bits =
+        top < min_normal ? kept : (static_cast<std::uint64_t>(top + bias - 1) << fraction_bits) + kept;
     if (bits >= infinity) bits = infinity;  // overflow rounds to infinity
     return sign | bits;
 }
@@ -99,7 +100,8 @@ extended extended::of(float v) {
     std::memcpy(&b, &v, sizeof b);
     const bool negative = b >> 31;
     const std::uint32_t field = (b >> 23) & 0xFF, fraction = b & 0x7FFFFF;
-    if (field == 0xFF) return fraction ? loaded_nan(negative, fraction, 23) : extended{kind::infinite, negative, 0, 0};
+    if (field == 0xFF)
+        return fraction ? loaded_nan(negative, fraction, 23) : extended{kind::infinite, negative, 0, 0};
     if (field == 0) return exact(negative, fraction, -149);
     return exact(negative, fraction | (1u << 23), static_cast<int>(field) - 150);
 }
@@ -109,7 +111,8 @@ extended extended::of(double v) {
     std::memcpy(&b, &v, sizeof b);
     const bool negative = b >> 63;
     const std::uint64_t field = (b >> 52) & 0x7FF, fraction = b & ((std::uint64_t{1} << 52) - 1);
-    if (field == 0x7FF) return fraction ? loaded_nan(negative, fraction, 52) : extended{kind::infinite, negative, 0, 0};
+    if (field == 0x7FF)
+        return fraction ? loaded_nan(negative, fraction, 52) : extended{kind::infinite, negative, 0, 0};
     if (field == 0) return exact(negative, fraction, -1074);
     return exact(negative, fraction | (std::uint64_t{1} << 52), static_cast<int>(field) - 1075);
 }
@@ -117,10 +120,12 @@ extended extended::of(double v) {
 extended extended_sum(const extended& a, const extended& b) {
     if (a.what == kind::nan || b.what == kind::nan) return nan_of(a, b);
     if (a.what == kind::infinite || b.what == kind::infinite) {
-        if (a.what == kind::infinite && b.what == kind::infinite && a.negative != b.negative) return indefinite;
+        if (a.what == kind::infinite && b.what == kind::infinite && a.negative != b.negative)
+            return indefinite;
         return a.what == kind::infinite ? a : b;
     }
-    if (b.what == kind::zero) return a.what == kind::zero ? extended{kind::zero, a.negative && b.negative, 0, 0} : a;
+    if (b.what == kind::zero)
+        return a.what == kind::zero ? extended{kind::zero, a.negative && b.negative, 0, 0} : a;
     if (a.what == kind::zero) return b;
     // big >= small in magnitude. big's significand goes to bits 126..63;
     // small's is shifted right by the exponent gap, what falls off bit 0
@@ -137,7 +142,8 @@ extended extended_sum(const extended& a, const extended& b) {
         const bool lost = (small_bits & ((u128{1} << gap) - 1)) != 0;
         small_bits = (small_bits >> gap) | lost;
     }
-    if (big.negative == small.negative) return rounded(big.negative, big_bits + small_bits, big.exponent - 63);
+    if (big.negative == small.negative)
+        return rounded(big.negative, big_bits + small_bits, big.exponent - 63);
     const u128 difference = big_bits - small_bits;
     if (difference == 0) return {kind::zero, false, 0, 0};  // x - x is +0 when rounding to nearest
     return rounded(big.negative, difference, big.exponent - 63);
@@ -157,8 +163,10 @@ extended extended_product(const extended& a, const extended& b) {
 extended extended_quotient(const extended& a, const extended& b) {
     if (a.what == kind::nan || b.what == kind::nan) return nan_of(a, b);
     const bool negative = a.negative != b.negative;
-    if (a.what == kind::infinite) return b.what == kind::infinite ? indefinite : extended{kind::infinite, negative, 0, 0};
-    if (b.what == kind::zero) return a.what == kind::zero ? indefinite : extended{kind::infinite, negative, 0, 0};
+    if (a.what == kind::infinite)
+        return b.what == kind::infinite ? indefinite : extended{kind::infinite, negative, 0, 0};
+    if (b.what == kind::zero)
+        return a.what == kind::zero ? indefinite : extended{kind::infinite, negative, 0, 0};
     if (a.what == kind::zero || b.what == kind::infinite) return {kind::zero, negative, 0, 0};
     // Long division in two 128/64 steps: 64 quotient bits after the first
     // (a.significand * 2^63 / b.significand lies in (2^62, 2^64)), 64 more

@@ -2,24 +2,21 @@
 
 #include "rounding.h"
 
-real zero_mean_weight(network& nw, real deviation) {
-    return to_float(nw.random.RandG(0, deviation));
-}
+real zero_mean_weight(network& nw, real deviation) { return to_float(nw.random.RandG(0, deviation)); }
 
 void new_start(network& nw, const learning& how) {
     for (int L = 0; L < layer_count; ++L) {
         for (int j = 0; j < layer_size[L]; ++j) {
             neuron& n = nw.layers[L][j];
             for (int k = 0; k < fan_in(L); ++k)
-                n.weight[k] = how.start == start_kind::designed ? random_weight(nw) : zero_mean_weight(nw, how.deviation);
+                n.weight[k] = how.start == start_kind::designed ? random_weight(nw)
+                                                                : zero_mean_weight(nw, how.deviation);
             n.delta = 0.0f;
         }
     }
 }
 
-real sigmoid_slope(real output) {
-    return rounded_product(output, rounded_difference(1.0f, output));
-}
+real sigmoid_slope(real output) { return rounded_product(output, rounded_difference(1.0f, output)); }
 
 void compute_delta(network& nw, const learning& how) {
     if (how.rule == rule_kind::designed) return compute_delta(nw);

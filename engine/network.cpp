@@ -19,26 +19,26 @@ constexpr bit_map digit(const std::array<std::array<int, 4>, cell_rows>& rows) {
 }  // namespace
 
 const std::array<bit_map, digit_count> pattern = {
-    digit({row("1111"), row("1001"), row("1001"), row("1001"), row("1001"),
-           row("1001"), row("1001"), row("1001"), row("1111")}),
-    digit({row("0001"), row("0001"), row("0001"), row("0001"), row("0001"),
-           row("0001"), row("0001"), row("0001"), row("0001")}),
-    digit({row("1111"), row("0001"), row("0001"), row("0001"), row("1111"),
-           row("1000"), row("1000"), row("1000"), row("1111")}),
-    digit({row("1111"), row("0001"), row("0001"), row("0001"), row("1111"),
-           row("0001"), row("0001"), row("0001"), row("1111")}),
-    digit({row("1001"), row("1001"), row("1001"), row("1001"), row("1111"),
-           row("0001"), row("0001"), row("0001"), row("0001")}),
-    digit({row("1111"), row("1000"), row("1000"), row("1000"), row("1111"),
-           row("0001"), row("0001"), row("0001"), row("1111")}),
-    digit({row("1111"), row("1000"), row("1000"), row("1000"), row("1111"),
-           row("1001"), row("1001"), row("1001"), row("1111")}),
-    digit({row("1111"), row("0001"), row("0001"), row("0001"), row("0001"),
-           row("0001"), row("0001"), row("0001"), row("0001")}),
-    digit({row("1111"), row("1001"), row("1001"), row("1001"), row("1111"),
-           row("1001"), row("1001"), row("1001"), row("1111")}),
-    digit({row("1111"), row("1001"), row("1001"), row("1001"), row("1111"),
-           row("0001"), row("0001"), row("0001"), row("0001")}),
+    digit({row("1111"), row("1001"), row("1001"), row("1001"), row("1001"), row("1001"), row("1001"),
+           row("1001"), row("1111")}),
+    digit({row("0001"), row("0001"), row("0001"), row("0001"), row("0001"), row("0001"), row("0001"),
+           row("0001"), row("0001")}),
+    digit({row("1111"), row("0001"), row("0001"), row("0001"), row("1111"), row("1000"), row("1000"),
+           row("1000"), row("1111")}),
+    digit({row("1111"), row("0001"), row("0001"), row("0001"), row("1111"), row("0001"), row("0001"),
+           row("0001"), row("1111")}),
+    digit({row("1001"), row("1001"), row("1001"), row("1001"), row("1111"), row("0001"), row("0001"),
+           row("0001"), row("0001")}),
+    digit({row("1111"), row("1000"), row("1000"), row("1000"), row("1111"), row("0001"), row("0001"),
+           row("0001"), row("1111")}),
+    digit({row("1111"), row("1000"), row("1000"), row("1000"), row("1111"), row("1001"), row("1001"),
+           row("1001"), row("1111")}),
+    digit({row("1111"), row("0001"), row("0001"), row("0001"), row("0001"), row("0001"), row("0001"),
+           row("0001"), row("0001")}),
+    digit({row("1111"), row("1001"), row("1001"), row("1001"), row("1111"), row("1001"), row("1001"),
+           row("1001"), row("1111")}),
+    digit({row("1111"), row("1001"), row("1001"), row("1001"), row("1111"), row("0001"), row("0001"),
+           row("0001"), row("0001")}),
 };
 
 real random_weight(network& nw) {
@@ -57,6 +57,4 @@ void init_network(network& nw) {
     for (int d = 0; d < digit_count; ++d) nw.target[d][d] = 1.0f;
 }
 
-void load_pattern(network& nw, int d) {
-    nw.input_bit = pattern[d];
-}
+void load_pattern(network& nw, int d) { nw.input_bit = pattern[d]; }

@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-double random_stream::uniform() {
-    return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
-}
+double random_stream::uniform() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
 
 extended random_stream::RandG(double mean, double sd) {
     double z;

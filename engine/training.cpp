@@ -14,6 +14,4 @@ real present_pattern(network& nw) {
     return static_cast<real>(pattern_error(nw));
 }
 
-void train_network_plain(network& nw, training_display& display) {
-    run_epochs(nw, display, present_pattern);
-}
+void train_network_plain(network& nw, training_display& display) { run_epochs(nw, display, present_pattern); }

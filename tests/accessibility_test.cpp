@@ -113,7 +113,8 @@ TEST_F(Accessible, ReportBoxesSayWhatTheirLinesAre) {
 TEST_F(Accessible, TestSaysWhenItWillNotRecogniseTheCells) {
     EXPECT_EQ(description(Form1->Button2), "");
     click(Form1->Button1);
-    EXPECT_EQ(Form1->Button2->toolTip(), "Recognises the bit map of digit 9, the last one trained, not the cells shown");
+    EXPECT_EQ(Form1->Button2->toolTip(),
+              "Recognises the bit map of digit 9, the last one trained, not the cells shown");
     EXPECT_EQ(description(Form1->Button2), Form1->Button2->toolTip());
     click(bit_label[5]);
     EXPECT_TRUE(Form1->Button2->toolTip().contains("with the cells clicked since"));

@@ -20,7 +20,9 @@ char* argv[] = {name, nullptr};
 
 struct failing_form : QWidget {
     template <class E>
-    explicit failing_form(E error) { throw error; }
+    explicit failing_form(E error) {
+        throw error;
+    }
 };
 
 struct standard_failure : failing_form {

@@ -27,6 +27,7 @@ private:
 // object would be destroyed after the first and crash the binary's exit.
 template <class Application>
 bool add_application_environment() {
-    static const bool added = (::testing::AddGlobalTestEnvironment(new application_environment<Application>), true);
+    static const bool added =
+        (::testing::AddGlobalTestEnvironment(new application_environment<Application>), true);
     return added;
 }

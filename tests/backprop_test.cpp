@@ -186,8 +186,7 @@ TEST_F(LearningStep, OutputsOnTargetChangeNothing) {
         for (const neuron& n : layer) EXPECT_EQ(n.delta, 0.0f);
     update_weight(nw);
     for (int L = 0; L < layer_count; ++L)
-        for (int j = 0; j < layer_size[L]; ++j)
-            EXPECT_EQ(nw.layers[L][j].weight, before.layers[L][j].weight);
+        for (int j = 0; j < layer_size[L]; ++j) EXPECT_EQ(nw.layers[L][j].weight, before.layers[L][j].weight);
     EXPECT_EQ(pattern_error(nw), 0.0);
 }
 

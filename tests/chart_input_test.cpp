@@ -52,17 +52,21 @@ protected:
     // The pixel of a data point on the linear axes as they are now.
     QPointF exactly(double x, double y) const { return {l().x.map.to_pixel(x), l().y.map.to_pixel(y)}; }
     QPoint at(double x, double y) const { return exactly(x, y).toPoint(); }
-    void zoom(double x0, double y0, double x1, double y1) { chart.ZoomRect(QRectF(exactly(x0, y1), exactly(x1, y0))); }
+    void zoom(double x0, double y0, double x1, double y1) {
+        chart.ZoomRect(QRectF(exactly(x0, y1), exactly(x1, y0)));
+    }
     double shownWidth() const { return l().x.map.hi - l().x.map.lo; }
 
-    void drag(QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
+    void drag(QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton,
+              Qt::KeyboardModifiers mods = {}) {
         QTest::mousePress(&chart, button, mods, from);
         QTest::mouseMove(&chart, (from + to) / 2);
         QTest::mouseMove(&chart, to);
         QTest::mouseRelease(&chart, button, mods, to);
     }
     void wheel(QPoint pos, int delta) {
-        QWheelEvent e(pos, chart.mapToGlobal(pos), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QWheelEvent e(pos, chart.mapToGlobal(pos), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                      false);
         QApplication::sendEvent(&chart, &e);
     }
     // Opens the menu with `open`, triggers the entry `text` and closes it.
@@ -228,7 +232,8 @@ TEST_F(ChartInput, RestingTheMouseReadsOutEveryShownSeriesAtTheNearestX) {
     zoom(0, 0.45, 20, 1.35);
     QTest::mouseMove(&chart, QPoint(static_cast<int>(l().x.map.to_pixel(3.3)), 100));
     QStringList want = {"x: 3"};
-    for (int p = 0; p < 10; ++p) want << QStringLiteral("Pattern%1: ").arg(p) + FloatToStr(chart.Series(p)->YValue(3));
+    for (int p = 0; p < 10; ++p)
+        want << QStringLiteral("Pattern%1: ").arg(p) + FloatToStr(chart.Series(p)->YValue(3));
     EXPECT_EQ(chart.ReadoutLines(), want);
 
     chart.SetView3D(true);  // the same in 3-D, whose front face carries the x axis
@@ -262,12 +267,14 @@ TEST_F(ChartInput, TheReadoutIsOpaqueClearOfTitleAndLegendAndGoesWithTheMouse) {
         const QRectF f = l().front;
         for (double across : {0.05, 0.5, 0.95})
             for (double down : {0.1, 0.9}) {
-                QTest::mouseMove(&chart, QPointF(f.left() + across * f.width(), f.top() + down * f.height()).toPoint());
+                QTest::mouseMove(
+                    &chart, QPointF(f.left() + across * f.width(), f.top() + down * f.height()).toPoint());
                 const QImage shown = image();
                 int box = 0, misplaced = 0;
                 for (int y = 0; y < shown.height(); ++y)
                     for (int x = 0; x < shown.width(); ++x)
-                        if (shown.pixelColor(x, y) == base) ++box, misplaced += y < titleBottom || legend.contains(x, y);
+                        if (shown.pixelColor(x, y) == base)
+                            ++box, misplaced += y < titleBottom || legend.contains(x, y);
                 SCOPED_TRACE(testing::Message() << across << ", " << down << (view3D ? " 3-D" : " 2-D"));
                 EXPECT_GT(box, 10000);  // opaque: the colour itself, not blended with what is behind
                 EXPECT_EQ(misplaced, 0);
@@ -276,7 +283,8 @@ TEST_F(ChartInput, TheReadoutIsOpaqueClearOfTitleAndLegendAndGoesWithTheMouse) {
                                        QPoint(int(l().plot.right()), int(f.top()) - 2));
                 int line = 0;
                 for (int y = aboveFront.top(); view3D && across != 0.5 && y <= aboveFront.bottom(); ++y)
-                    for (int x = aboveFront.left(); x <= aboveFront.right(); ++x) line += shown.pixelColor(x, y) == QColor(90, 90, 90);
+                    for (int x = aboveFront.left(); x <= aboveFront.right(); ++x)
+                        line += shown.pixelColor(x, y) == QColor(90, 90, 90);
                 EXPECT_EQ(line > 0, view3D && across != 0.5);
             }
     }
@@ -302,8 +310,8 @@ TEST_F(ChartInput, TheReadoutIsOpaqueClearOfTitleAndLegendAndGoesWithTheMouse) {
         const QColor colour = to_qcolor(chart.Series(p)->SeriesColor());
         for (int y = 0; y < shown.height(); ++y)
             for (int x = 0; x < shown.width(); ++x)
-                outside += shown.pixelColor(x, y) == colour && !plot.contains(x, y) && !legend.contains(x, y) &&
-                           !box.adjusted(-1, -1, 1, 1).contains(x, y);
+                outside += shown.pixelColor(x, y) == colour && !plot.contains(x, y) &&
+                           !legend.contains(x, y) && !box.adjusted(-1, -1, 1, 1).contains(x, y);
     }
     EXPECT_EQ(outside, 0);
 
@@ -340,8 +348,10 @@ TEST_F(ChartInput, ZoomedCurvesStayInsideThePlot) {
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x) {
                     if (image.pixelColor(x, y) != colour) continue;
-                    if (inside.contains(x, y)) ++in;
-                    else if (!legend.contains(x, y)) ++out;
+                    if (inside.contains(x, y))
+                        ++in;
+                    else if (!legend.contains(x, y))
+                        ++out;
                 }
         }
         EXPECT_GT(in, 30) << view3D;

@@ -356,7 +356,7 @@ TEST(ChartSeriesData, TenReadableDistinctColoursInAttachOrder) {
     }
     EXPECT_EQ(colours.size(), 10u);
     EXPECT_EQ(chart.Series(10)->SeriesColor(), chart.Series(0)->SeriesColor());  // the palette wraps
-    EXPECT_EQ(chart.Series(0)->SeriesColor(), 0x0000FFu);                       // red first
+    EXPECT_EQ(chart.Series(0)->SeriesColor(), 0x0000FFu);                        // red first
     // A fresh set after RemoveAllSeries starts the palette again.
     chart.RemoveAllSeries();
     auto* s = new TLineSeries(&chart);
@@ -457,7 +457,8 @@ TEST(ChartRendering, EmptyTinyAndSinglePointChartsDraw) {
         QImage image(size, QImage::Format_RGB32);
         image.fill(unpainted);
         chart.render(&image);
-        EXPECT_EQ(count_pixels(image, image.rect(), unpainted), 0) << "the panel covers all of " << size.width();
+        EXPECT_EQ(count_pixels(image, image.rect(), unpainted), 0)
+            << "the panel covers all of " << size.width();
         // Only a chart large enough for a plot shows its axes, even with no data.
         EXPECT_EQ(count_pixels(image, image.rect(), Qt::black) > 100, size.width() == 400) << size.width();
     }
@@ -483,7 +484,8 @@ TEST(ChartRendering, TextIsDrawnInTheFontTheLayoutMeasured) {
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (c.blue() > 90 && c.red() < 90 && c.green() < 90) left = std::min(left, x), right = std::max(right, x);
+            if (c.blue() > 90 && c.red() < 90 && c.green() < 90)
+                left = std::min(left, x), right = std::max(right, x);
         }
     // Ink is a little narrower than the advance; the application's larger
     // font would be a dozen pixels wider.
@@ -543,7 +545,8 @@ TEST(ChartLayout, TheFullViewKeepsTheDataClearOfTheFrame) {
                 const double right = l.x.map.to_pixel(in.x.scale.to_axis(r.xmax));
                 const double bottom = l.y.map.to_pixel(in.y.scale.to_axis(r.ymin));
                 const double top = l.y.map.to_pixel(in.y.scale.to_axis(r.ymax));
-                SCOPED_TRACE(testing::Message() << r.xmax << (view3d ? " 3-D" : " 2-D") << (log ? " log" : ""));
+                SCOPED_TRACE(testing::Message()
+                             << r.xmax << (view3d ? " 3-D" : " 2-D") << (log ? " log" : ""));
                 EXPECT_GE(left - l.front.left(), 5);
                 EXPECT_GE(l.front.right() - right, 5);
                 EXPECT_GE(l.front.bottom() - bottom, 5);
@@ -556,7 +559,8 @@ TEST(ChartLayout, TicksThatFitAndALegendThatShrinksWithTheHeight) {
         const chart::Layout l = chart::layout(training_chart({width, 250}, false), fixed_metrics);
         // Centred x labels at least 6 px apart.
         double widest = 0;
-        for (double v : l.x.ticks.values) widest = std::max(widest, 6.0 * chart::tick_label(v, l.x.ticks).size());
+        for (double v : l.x.ticks.values)
+            widest = std::max(widest, 6.0 * chart::tick_label(v, l.x.ticks).size());
         EXPECT_LE((l.x.ticks.values.size() - 1) * (widest + 6), l.front.width()) << width;
     }
     const chart::Layout low = chart::layout(training_chart({400, 100}, false), fixed_metrics);
@@ -579,4 +583,3 @@ TEST(ChartLayout, ThreeDimensionsTakeTheDepthFromThePlot) {
     EXPECT_EQ(deep.plot.top(), flat.plot.top());
     EXPECT_LT(deep.front.width(), flat.front.width());
 }
-

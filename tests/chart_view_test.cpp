@@ -100,7 +100,8 @@ TEST(ChartSteering, ZoomKeepsTheAnchorAndRescaleKeepsTheData) {
     EXPECT_DOUBLE_EQ(log->lo, 1);
     EXPECT_DOUBLE_EQ(log->hi, 2);
     // Errors from -0.1 up have no place on a log axis: back to the full view.
-    EXPECT_EQ(chart::rescale(chart::Span{-0.1, 0.5}, chart::y_scale(false), chart::y_scale(true)), std::nullopt);
+    EXPECT_EQ(chart::rescale(chart::Span{-0.1, 0.5}, chart::y_scale(false), chart::y_scale(true)),
+              std::nullopt);
 }
 
 TEST(ChartSteering, TheReadoutGoesBesideTheCursorWithinItsRoom) {
@@ -135,7 +136,8 @@ TEST(ChartLogTicks, TheErrorAxisHasDecadesAndFinerStepsWhenNarrow) {
     const chart::Ticks run = chart::choose_ticks({s, {std::log10(0.45), std::log10(1.35)}}, 9, any_fits);
     EXPECT_EQ(labels(run), QStringList({"0.5", "0.6", "0.7", "0.8", "0.9", "1"}));
     // Zoomed into the flat end: too narrow for 1..9 steps, so a linear step.
-    const chart::Ticks flat = chart::choose_ticks({s, {std::log10(0.451), std::log10(0.459)}, false}, 5, any_fits);
+    const chart::Ticks flat =
+        chart::choose_ticks({s, {std::log10(0.451), std::log10(0.459)}, false}, 5, any_fits);
     ASSERT_GE(flat.values.size(), 2u);
     for (double v : flat.values) {
         EXPECT_GE(v, flat.lo);

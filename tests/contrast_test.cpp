@@ -29,7 +29,8 @@ QPalette dark_palette() {
     QPalette p(QColor(0x45, 0x45, 0x45), QColor(0x35, 0x35, 0x35));
     p.setColor(QPalette::Base, QColor(0x3d, 0x3d, 0x3d));
     p.setColor(QPalette::AlternateBase, QColor(0x4a, 0x4a, 0x4a));
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, QColor(0xdd, 0xdd, 0xdd));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(role, QColor(0xdd, 0xdd, 0xdd));
     p.setColor(QPalette::Highlight, QColor(0x12, 0x60, 0x8a));
     p.setColor(QPalette::HighlightedText, QColor(0xf9, 0xf9, 0xf9));
     p.setColor(QPalette::ToolTipBase, QColor(0x3f, 0x3f, 0x36));
@@ -51,11 +52,14 @@ TEST(Contrast, RatioIsTheOneOfWcag) {
     EXPECT_DOUBLE_EQ(ContrastRatio(Qt::white, Qt::black), 21.0);
     EXPECT_DOUBLE_EQ(ContrastRatio(QColor(0x3d, 0x3d, 0x3d), QColor(0x3d, 0x3d, 0x3d)), 1.0);
     EXPECT_NEAR(ContrastRatio(QColor(0x77, 0x77, 0x77), Qt::white), 4.48, 0.005);  // the well-known gray
-    EXPECT_NEAR(ContrastRatio(QColor(0x08, 0x30, 0x6b), QColor(0x3d, 0x3d, 0x3d)), 1.17, 0.01);  // navy marks on dark
+    EXPECT_NEAR(ContrastRatio(QColor(0x08, 0x30, 0x6b), QColor(0x3d, 0x3d, 0x3d)), 1.17,
+                0.01);  // navy marks on dark
     // A colour that reaches the ratio is kept; one that does not is moved,
     // also where the way there first loses contrast (navy over dark gray).
     EXPECT_EQ(Readable(QColor(0x08, 0x30, 0x6b), Qt::white), QColor(0x08, 0x30, 0x6b));
-    EXPECT_GE(ContrastRatio(Readable(QColor(0x08, 0x30, 0x6b), QColor(0x3d, 0x3d, 0x3d)), QColor(0x3d, 0x3d, 0x3d)), 3.0);
+    EXPECT_GE(
+        ContrastRatio(Readable(QColor(0x08, 0x30, 0x6b), QColor(0x3d, 0x3d, 0x3d)), QColor(0x3d, 0x3d, 0x3d)),
+        3.0);
 }
 
 TEST(Contrast, NetworkViewMarksAndFramesStandOutUnderLightAndDark) {
@@ -71,8 +75,9 @@ TEST(Contrast, NetworkViewMarksAndFramesStandOutUnderLightAndDark) {
         // The selection's frame lies on its cell: it or the line inside it
         // stands out on every fill.
         for (const QColor& fill : output_fills())
-            EXPECT_GE(std::max(ContrastRatio(c.selected, fill), ContrastRatio(view::text_colour_on(fill), fill)),
-                      graphics_contrast)
+            EXPECT_GE(
+                std::max(ContrastRatio(c.selected, fill), ContrastRatio(view::text_colour_on(fill), fill)),
+                graphics_contrast)
                 << qPrintable(fill.name());
         // The text on the window, and the read-out's.
         EXPECT_GE(ContrastRatio(palette.color(QPalette::WindowText), c.window), text_contrast);
@@ -93,7 +98,8 @@ TEST(Contrast, ChartReadOutAndCellFocusRingStandOutUnderLightAndDark) {
         // Each series' sample line in the read-out box, on the box.
         const ReadoutColours r = ReadoutColoursOf(palette);
         for (const QColor& colour : series)
-            EXPECT_GE(ContrastRatio(Readable(colour, r.background), r.background), graphics_contrast) << qPrintable(colour.name());
+            EXPECT_GE(ContrastRatio(Readable(colour, r.background), r.background), graphics_contrast)
+                << qPrintable(colour.name());
         // The ring round a focused cell: the highlight, with white inside
         // it, on a black or a gray cell.
         for (TColor cell : {clBlack, clGray})

@@ -85,7 +85,8 @@ struct side_by_side {
     std::vector<real> errors;  // of the plain step, every presentation
     learning how;              // the rule and the rate of both steps
 
-    explicit side_by_side(const network& start, const learning& settings = {}) : reference(start), how(settings) {
+    explicit side_by_side(const network& start, const learning& settings = {})
+        : reference(start), how(settings) {
         for (instruction_set isa : supported_sets()) {
             copies.push_back(start);
             learners.emplace_back(start, isa);
@@ -174,9 +175,11 @@ TEST_P(EveryCopy, RunsOnThisCpu) {
 }
 
 INSTANTIATE_TEST_SUITE_P(InstructionSets, EveryCopy,
-                         testing::Values(instruction_set::portable, instruction_set::sse2, instruction_set::avx2,
-                                         instruction_set::avx512),
-                         [](const testing::TestParamInfo<instruction_set>& info) { return name(info.param); });
+                         testing::Values(instruction_set::portable, instruction_set::sse2,
+                                         instruction_set::avx2, instruction_set::avx512),
+                         [](const testing::TestParamInfo<instruction_set>& info) {
+                             return name(info.param);
+                         });
 
 void PrintTo(instruction_set isa, std::ostream* out) { *out << name(isa); }
 
@@ -635,8 +638,7 @@ TEST(ExactnessChecks, QuotientsWithinTheMarginOfAHalfwayPointNeedExact) {
         EXPECT_TRUE(fast_kernel::quotient_needs_exact(isa, std::nan(""))) << name(isa);
     }
     for (int units = -10; units <= 10; ++units)
-        EXPECT_EQ(rounding::quotient_needs_exact(0.75 + 0x1p-25 + units * 0x1p-53),
-                  std::abs(units) < 8);
+        EXPECT_EQ(rounding::quotient_needs_exact(0.75 + 0x1p-25 + units * 0x1p-53), std::abs(units) < 8);
 }
 
 TEST(ExactnessChecks, SquaredErrorIsTheSameFromPowOrAProduct) {

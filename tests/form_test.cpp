@@ -68,9 +68,9 @@ TEST_F(Window, EachControlIsOnTopWhereTheDesignPutsIt) {
         return w;
     };
     const std::vector<std::pair<QPoint, QWidget*>> found = {
-        {{169, 9}, Form1->Label1},  {{256, 40}, Form1->Label1},   {{31, 31}, pattern_combo->parentWidget()},
-        {{41, 489}, Form1->Button1}, {{400, 576}, Form1->Button2}, {{416, 472}, Form1->Image1},
-        {{457, 351}, Form1->Chart1}, {{855, 593}, Form1->Chart1}, {{201, 51}, result_list[0]},
+        {{169, 9}, Form1->Label1},    {{256, 40}, Form1->Label1},   {{31, 31}, pattern_combo->parentWidget()},
+        {{41, 489}, Form1->Button1},  {{400, 576}, Form1->Button2}, {{416, 472}, Form1->Image1},
+        {{457, 351}, Form1->Chart1},  {{855, 593}, Form1->Chart1},  {{201, 51}, result_list[0]},
         {{599, 149}, result_list[1]}, {{201, 151}, result_list[3]}, {{401, 151}, result_list[4]},
         {{313, 349}, result_list[6]}, {{457, 349}, result_list[7]}, {{799, 349}, result_list[8]},
         {{800, 100}, nullptr}};
@@ -111,7 +111,9 @@ TEST_F(Window, EditorStartsOnDigitZero) {
 // 4 x 30 = 120 wide. With h = 21 (the classic desktop's): 61, 309 and 360.
 // The cell named bitM is cell M: bit7 row 1, column 3.
 TEST_F(Window, EditorLayoutWorkedOutByHand) {
-    struct layout { int first_row, last_row, box_height; };
+    struct layout {
+        int first_row, last_row, box_height;
+    };
     const std::map<int, layout> by_hand = {{21, {61, 309, 360}}, {22, {62, 310, 361}}};
     const int h = pattern_combo->Height();
     ASSERT_TRUE(by_hand.contains(h)) << "work the layout out for a list " << h << " pixels high";

@@ -11,7 +11,9 @@ namespace {
 [[maybe_unused]] const bool environment = add_application_environment<TApplication>();
 
 // Where the centre of cell m lies in the coordinates of cell `from`.
-QPoint centre_of(int m, const TLabel* from) { return from->mapFrom(bit_label[m]->parentWidget(), bit_label[m]->geometry().center()); }
+QPoint centre_of(int m, const TLabel* from) {
+    return from->mapFrom(bit_label[m]->parentWidget(), bit_label[m]->geometry().center());
+}
 
 // The window system's way: the pressed cell keeps the mouse, so every move
 // and the release go to it, wherever the pointer is.
@@ -48,8 +50,8 @@ TEST_F(FormFixture, DoubleClickOnAGrayCellLeavesItBlack) {
     // What the window system delivers for a double click: the second press
     // arrives as a double-click event only.
     QTest::mouseClick(bit_label[5], Qt::LeftButton, {}, {15, 15});
-    QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(15, 15), bit_label[5]->mapToGlobal(QPointF(15, 15)),
-                       Qt::LeftButton, Qt::LeftButton, {});
+    QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(15, 15),
+                       bit_label[5]->mapToGlobal(QPointF(15, 15)), Qt::LeftButton, Qt::LeftButton, {});
     QApplication::sendEvent(bit_label[5], &second);
     QTest::mouseRelease(bit_label[5], Qt::LeftButton, {}, {15, 15});
     EXPECT_TRUE(black(5));
@@ -88,8 +90,8 @@ TEST_F(FormFixture, DragPaintsTheFirstCellsNewColourOncePerCell) {
 }
 
 TEST_F(Keyboard, TabVisitsTheControlsInOrderWithTheGridAsOneStop) {
-    std::vector<QWidget*> expected = {Form1->Chart1, Form1->Button1, Form1->Button2, pattern_combo, bit_label[0],
-                                      Form1->Label1};
+    std::vector<QWidget*> expected = {Form1->Chart1, Form1->Button1, Form1->Button2,
+                                      pattern_combo, bit_label[0],   Form1->Label1};
     for (TListBox* box : result_list) expected.push_back(box);
 
     expected.front()->setFocus(Qt::TabFocusReason);
@@ -166,7 +168,9 @@ TEST_F(Keyboard, EnterPressesTheFocusedButtonOnceWhileHeld) {
 
 TEST_F(Keyboard, FocusRingOnlyOnceTheKeyboardMovedTheFocus) {
     const QRgb highlight = QApplication::palette().color(QPalette::Highlight).rgb();
-    auto ringed = [highlight](QWidget* w) { return w->grab().toImage().pixel(1, w->height() / 2) == highlight; };
+    auto ringed = [highlight](QWidget* w) {
+        return w->grab().toImage().pixel(1, w->height() / 2) == highlight;
+    };
 
     click(Form1->Chart1);
     ASSERT_EQ(focused(), Form1->Chart1);

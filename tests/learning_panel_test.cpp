@@ -22,7 +22,9 @@ protected:
         QAccessibleInterface* group = QAccessible::queryAccessibleInterface(w)->parent();
         return group->role() == QAccessible::Grouping ? group->text(QAccessible::Name) : QString();
     }
-    static QString name_of(QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); }
+    static QString name_of(QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    }
     static QStringList lines(TListBox* box) {
         QStringList all;
         for (int i = 0; i < box->Items().Count(); ++i) all << box->Items().Strings(i);
@@ -68,7 +70,8 @@ TEST_F(LearningPanel, NewStartThenTrainWithTheSlopeRuleRecognisesEveryDigit) {
               "In effect: start as designed; rule as designed, rate 1.\n"
               "Next Train: rule with the sigmoid's slope, rate 1.\n"
               "New start: start zero mean, deviation 0.5.");
-    EXPECT_EQ(Form1->Button1->toolTip(), "Trains with: start as designed; rule with the sigmoid's slope, rate 1");
+    EXPECT_EQ(Form1->Button1->toolTip(),
+              "Trains with: start as designed; rule with the sigmoid's slope, rate 1");
 
     pick(3);
     const network before = the_network;
@@ -93,7 +96,8 @@ TEST_F(LearningPanel, NewStartThenTrainWithTheSlopeRuleRecognisesEveryDigit) {
     EXPECT_LT(last_epoch, 1000);
     EXPECT_EQ(Form1->Chart1->SeriesCount(), 10);
     EXPECT_EQ(result_list[3]->Items().Count(), 10);  // the run's report, in the next box
-    EXPECT_EQ(panel()->InEffectText(), "In effect: start zero mean, deviation 0.5; rule with the sigmoid's slope, rate 1.");
+    EXPECT_EQ(panel()->InEffectText(),
+              "In effect: start zero mean, deviation 0.5; rule with the sigmoid's slope, rate 1.");
     for (int d = 0; d < digit_count; ++d) {
         pick(d);
         click(Form1->Button2);

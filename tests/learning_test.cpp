@@ -94,8 +94,8 @@ TEST(LearningOperations, RateScalesEveryChangeRoundedAtEachStore) {
         for (int j = 0; j < layer_size[L]; ++j)
             for (int k = 0; k < fan_in(L); ++k) {
                 const double input = L == 0 ? nw.input_bit[k] : before.layers[L - 1][k].output;
-                const real expected = extended_changed(before.layers[L][j].weight[k], before.layers[L][j].delta,
-                                                       how.rate, input);
+                const real expected = extended_changed(before.layers[L][j].weight[k],
+                                                       before.layers[L][j].delta, how.rate, input);
                 ASSERT_EQ(bits(nw.layers[L][j].weight[k]), bits(expected)) << L << " " << j << " " << k;
             }
     // The deltas stay as the rule left them; the rate is the update's alone.
@@ -108,7 +108,8 @@ TEST(LearningOperations, ZeroMeanDrawIsTheDeviationTimesTheNextDeviate) {
         for (int i = 0; i < 5; ++i) {
             random_stream ahead = nw.random;
             const double z = to_double(ahead.RandG(0, 1));  // exact: 0 + 1 * z
-            const real expected = to_float(extended_product(extended::of(static_cast<double>(deviation)), extended::of(z)));
+            const real expected =
+                to_float(extended_product(extended::of(static_cast<double>(deviation)), extended::of(z)));
             EXPECT_EQ(bits(zero_mean_weight(nw, deviation)), bits(expected)) << deviation << " draw " << i;
         }
     }
@@ -167,8 +168,9 @@ TEST(ConvergedRun, ZeroMeanStartAndSlopeRuleLearnEveryDigit) {
     ASSERT_EQ(r.ends.size(), 1u);
     EXPECT_EQ(r.ends[0], 178);
     const epoch_errors& last = r.epochs[r.ends[0]];
-    const epoch_errors expected = {0x1.7e5f8ep-8f, 0x1.78ca38p-8f, 0x1.9d70d6p-8f, 0x1.0f5b26p-7f, 0x1.eeb0e4p-8f,
-                                   0x1.021724p-7f, 0x1.e8bda6p-8f, 0x1.c659bp-8f,  0x1.431f0ep-7f, 0x1.3be3a6p-7f};
+    const epoch_errors expected = {0x1.7e5f8ep-8f, 0x1.78ca38p-8f, 0x1.9d70d6p-8f, 0x1.0f5b26p-7f,
+                                   0x1.eeb0e4p-8f, 0x1.021724p-7f, 0x1.e8bda6p-8f, 0x1.c659bp-8f,
+                                   0x1.431f0ep-7f, 0x1.3be3a6p-7f};
     EXPECT_EQ(last, expected);
     for (real e : last) EXPECT_LE(e, error_limit);
 

@@ -29,7 +29,8 @@ protected:
         for (int L = 0; L < layer_count; ++L)
             for (int j = 0; j < layer_size[L]; ++j)
                 for (int k = 0; k < fan_in(L); ++k)
-                    if (!same_bits(network_view->Shown().layers[L][j].weight[k], nw.layers[L][j].weight[k])) return false;
+                    if (!same_bits(network_view->Shown().layers[L][j].weight[k], nw.layers[L][j].weight[k]))
+                        return false;
         return true;
     }
     // The move the window system delivers to a widget that tracks the mouse.
@@ -44,7 +45,8 @@ protected:
     static bool shows_outputs_of(const network& nw) {
         for (int L = 0; L < layer_count; ++L)
             for (int j = 0; j < layer_size[L]; ++j)
-                if (!same_bits(network_view->Shown().layers[L][j].output, nw.layers[L][j].output)) return false;
+                if (!same_bits(network_view->Shown().layers[L][j].output, nw.layers[L][j].output))
+                    return false;
         return true;
     }
     // The engine's numbers, the reports and the drawn digit after each step
@@ -103,7 +105,7 @@ TEST_F(NetworkView, OpensFromTheLabelAndTheShortcutAndClosesWithEscape) {
     QTest::keyClick(network_view->Layer(2), Qt::Key_Down);
     EXPECT_EQ(network_view->SelectedLayer(), 2);
     EXPECT_EQ(network_view->SelectedNeuron(), 1);
-    EXPECT_EQ(network_view->Incoming()->Count(), 17);  // from the hidden layer
+    EXPECT_EQ(network_view->Incoming()->Count(), 17);     // from the hidden layer
     EXPECT_FALSE(network_view->Outgoing()->isVisible());  // an output neuron feeds nothing
 
     QTest::keyClick(network_view->Layer(2), Qt::Key_Escape);
@@ -128,13 +130,14 @@ TEST_F(NetworkView, FollowsTestTrainingAndTheInputWithoutTouchingTheEngine) {
     click(Form1->Button2);
     EXPECT_TRUE(shows_outputs_of(the_network));
     EXPECT_EQ(network_view->Layer(2)->ItemNames()[4], item(2, 4));
-    EXPECT_EQ(item(2, 4), "Output neuron 4: output " + result_list[3]->Items().Strings(4) + ", no training yet");
+    EXPECT_EQ(item(2, 4),
+              "Output neuron 4: output " + result_list[3]->Items().Strings(4) + ", no training yet");
 
     // After a run: its last step's numbers as it left them, not a new pass.
     click(Form1->Button1);
     EXPECT_TRUE(shows_outputs_of(the_network));
-    EXPECT_EQ(item(0, 12), "Input neuron 12: output " + FloatToStr(the_network.layers[0][12].output) + ", delta " +
-                               FloatToStr(the_network.layers[0][12].delta));
+    EXPECT_EQ(item(0, 12), "Input neuron 12: output " + FloatToStr(the_network.layers[0][12].output) +
+                               ", delta " + FloatToStr(the_network.layers[0][12].delta));
 
     // A switched cell is passed through a copy; the engine keeps the run's numbers.
     const network before = the_network;

@@ -22,10 +22,7 @@
 #include <gtest/gtest.h>
 
 // Failures show the text rather than its bytes.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
 
@@ -34,8 +31,7 @@ TApplication* application = nullptr;
 class ApplicationEnvironment : public ::testing::Environment {
 public:
     void SetUp() override { application = new TApplication(m_argc, m_argv); }
-    void TearDown() override
-    {
+    void TearDown() override {
         delete application;
         application = nullptr;
     }
@@ -63,32 +59,25 @@ private:
 const QString kaiFace = QStringLiteral("\u6A19\u6977\u9AD4");
 
 // Dark in every channel: lime, for one, is not.
-bool isDark(QRgb pixel)
-{
-    return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 128;
-}
+bool isDark(QRgb pixel) { return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 128; }
 
-int darkPixels(const QImage& image, const QRect& area)
-{
+int darkPixels(const QImage& image, const QRect& area) {
     int dark = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            dark += isDark(image.pixel(x, y));
+        for (int x = area.left(); x <= area.right(); ++x) dark += isDark(image.pixel(x, y));
     return dark;
 }
 
-} // namespace
+}  // namespace
 
-TEST(FloatToStr, WidenedFloatsShowAllFifteenDigits)
-{
+TEST(FloatToStr, WidenedFloatsShowAllFifteenDigits) {
     EXPECT_EQ(FloatToStr(0.01f), "0.00999999977648258");
     EXPECT_EQ(FloatToStr(0.45f), "0.449999988079071");
     EXPECT_EQ(FloatToStr(0.0001f), "9.99999974737875E-5");
     EXPECT_EQ(FloatToStr(0.00001f), "9.99999974737875E-6");
 }
 
-TEST(FloatToStr, ShortValuesHaveNoTrailingZeros)
-{
+TEST(FloatToStr, ShortValuesHaveNoTrailingZeros) {
     EXPECT_EQ(FloatToStr(0.5L), "0.5");
     EXPECT_EQ(FloatToStr(0.0L), "0");
     EXPECT_EQ(FloatToStr(-0.0L), "0");
@@ -99,8 +88,7 @@ TEST(FloatToStr, ShortValuesHaveNoTrailingZeros)
     EXPECT_EQ(FloatToStr(-1.5e-7L), "-1.5E-7");
 }
 
-TEST(FloatToStr, NotationChangesAtTheRangeEnds)
-{
+TEST(FloatToStr, NotationChangesAtTheRangeEnds) {
     EXPECT_EQ(FloatToStr(1e-4L), "0.0001");
     EXPECT_EQ(FloatToStr(1e-5L), "1E-5");
     EXPECT_EQ(FloatToStr(999999999999999.0L), "999999999999999");
@@ -111,15 +99,13 @@ TEST(FloatToStr, NotationChangesAtTheRangeEnds)
     EXPECT_EQ(FloatToStr(999999999999999.9L), "1E15");
 }
 
-TEST(FloatToStr, RoundsToFifteenSignificantDigits)
-{
+TEST(FloatToStr, RoundsToFifteenSignificantDigits) {
     EXPECT_EQ(FloatToStr(0.123456789012345678L), "0.123456789012346");
     EXPECT_EQ(FloatToStr(123456789.0123456789L), "123456789.012346");
     EXPECT_EQ(FloatToStr(2.0L / 3.0L), "0.666666666666667");
 }
 
-TEST(FloatToStr, NonFiniteValuesHaveNames)
-{
+TEST(FloatToStr, NonFiniteValuesHaveNames) {
     EXPECT_EQ(FloatToStr(std::numeric_limits<long double>::quiet_NaN()), "NAN");
     EXPECT_EQ(FloatToStr(std::numeric_limits<long double>::infinity()), "INF");
     EXPECT_EQ(FloatToStr(-std::numeric_limits<long double>::infinity()), "-INF");
@@ -130,28 +116,23 @@ TEST(FloatToStr, NonFiniteValuesHaveNames)
 // Debian's sources into a directory of its own, so the system is untouched.
 class CommaDecimalLocale : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
-        if (localedef.isEmpty())
-            GTEST_SKIP() << "localedef is not installed";
+        if (localedef.isEmpty()) GTEST_SKIP() << "localedef is not installed";
         ASSERT_TRUE(m_dir.isValid());
         // localedef may end with 1 for mere warnings; whether the locale was
         // made shows when it is selected.
         QProcess::execute(localedef, {"-i", "de_DE", "-f", "UTF-8", m_dir.filePath("de_DE.UTF-8")});
         const char* previous = std::getenv("LOCPATH");
-        if (previous)
-            m_previousLocPath = previous;
+        if (previous) m_previousLocPath = previous;
         m_hadLocPath = previous != nullptr;
         setenv("LOCPATH", QFile::encodeName(m_dir.path()).constData(), 1);
         m_previousLocale = std::setlocale(LC_ALL, nullptr);
         ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "the locale was not made";
         ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     }
-    void TearDown() override
-    {
-        if (!m_previousLocale.empty())
-            std::setlocale(LC_ALL, m_previousLocale.c_str());
+    void TearDown() override {
+        if (!m_previousLocale.empty()) std::setlocale(LC_ALL, m_previousLocale.c_str());
         if (m_hadLocPath)
             setenv("LOCPATH", m_previousLocPath.c_str(), 1);
         else
@@ -164,8 +145,7 @@ private:
     bool m_hadLocPath = false;
 };
 
-TEST_F(CommaDecimalLocale, NumbersAreWrittenAndReadAsEverywhere)
-{
+TEST_F(CommaDecimalLocale, NumbersAreWrittenAndReadAsEverywhere) {
     EXPECT_EQ(FloatToStr(0.01f), "0.00999999977648258");
     EXPECT_EQ(FloatToStr(0.523788630962372L), "0.523788630962372");
     EXPECT_EQ(FloatToStr(0.0001f), "9.99999974737875E-5");
@@ -180,8 +160,7 @@ TEST_F(CommaDecimalLocale, NumbersAreWrittenAndReadAsEverywhere)
     EXPECT_THROW(StrToInt("1,5"), EConvertError);
 }
 
-TEST(IntegerText, RoundTripsTheWholeRange)
-{
+TEST(IntegerText, RoundTripsTheWholeRange) {
     EXPECT_EQ(IntToStr(-5), "-5");
     EXPECT_EQ(IntToStr(INT_MIN), "-2147483648");
     EXPECT_EQ(StrToInt("2147483647"), INT_MAX);
@@ -190,10 +169,9 @@ TEST(IntegerText, RoundTripsTheWholeRange)
     EXPECT_EQ(StrToInt("  42"), 42);
 }
 
-TEST(IntegerText, RejectsWhatIsNoInteger)
-{
-    for (const char* text : {"", "-", "abc", "12a", "1.5", "4 ", "2147483648", "-2147483649",
-                             "99999999999999999999"})
+TEST(IntegerText, RejectsWhatIsNoInteger) {
+    for (const char* text :
+         {"", "-", "abc", "12a", "1.5", "4 ", "2147483648", "-2147483649", "99999999999999999999"})
         EXPECT_THROW(StrToInt(QString::fromLatin1(text)), EConvertError) << text;
     try {
         StrToInt("abc");
@@ -203,8 +181,7 @@ TEST(IntegerText, RejectsWhatIsNoInteger)
     }
 }
 
-TEST(SubString, CountsFromOneAndStaysInsideTheText)
-{
+TEST(SubString, CountsFromOneAndStaysInsideTheText) {
     EXPECT_EQ(SubString("bit7", 4, 2), "7");
     EXPECT_EQ(SubString("bit23", 4, 2), "23");
     EXPECT_EQ(SubString("bit7", 1, 3), "bit");
@@ -215,22 +192,21 @@ TEST(SubString, CountsFromOneAndStaysInsideTheText)
     EXPECT_EQ(SubString("", 1, 1), "");
 }
 
-TEST(Fonts, Big5NameDecodesToTheKaiFace)
-{
+TEST(Fonts, Big5NameDecodesToTheKaiFace) {
     TFont font;
     font.SetName("\xBC\xD0\xB7\xA2\xC5\xE9");
     EXPECT_EQ(font.Name(), kaiFace);
-    EXPECT_TRUE(QFontInfo(font.to_qfont()).family().startsWith("AR PL UKai")) << QFontInfo(font.to_qfont()).family().toStdString();
+    EXPECT_TRUE(QFontInfo(font.to_qfont()).family().startsWith("AR PL UKai"))
+        << QFontInfo(font.to_qfont()).family().toStdString();
 }
 
-TEST(Fonts, MsSansSerifResolvesToAnInstalledSansFace)
-{
+TEST(Fonts, MsSansSerifResolvesToAnInstalledSansFace) {
     const QString family = QFontInfo(QFont("MS Sans Serif")).family();
-    EXPECT_TRUE(QStringList({"DejaVu Sans", "Liberation Sans", "Nimbus Sans"}).contains(family)) << family.toStdString();
+    EXPECT_TRUE(QStringList({"DejaVu Sans", "Liberation Sans", "Nimbus Sans"}).contains(family))
+        << family.toStdString();
 }
 
-TEST(Fonts, HeightChoosesTheCellOrTheCharacterSize)
-{
+TEST(Fonts, HeightChoosesTheCellOrTheCharacterSize) {
     TFont font;
     font.SetName(kaiFace);
     font.SetHeight(129);
@@ -242,8 +218,7 @@ TEST(Fonts, HeightChoosesTheCellOrTheCharacterSize)
     EXPECT_EQ(font.to_qfont().pixelSize(), 20);
 }
 
-TEST(Controls, ColourReadsBackAndIsPainted)
-{
+TEST(Controls, ColourReadsBackAndIsPainted) {
     TLabel label;
     label.resize(20, 10);
     label.SetColor(clLime);
@@ -252,8 +227,7 @@ TEST(Controls, ColourReadsBackAndIsPainted)
 }
 
 // The designed window at 194, 114, 892 x 640 on screens of common sizes.
-TEST(Window, StaysWhereItFitsAndMovesTheLeastOntoTheScreen)
-{
+TEST(Window, StaysWhereItFitsAndMovesTheLeastOntoTheScreen) {
     const QRect designed(194, 114, 892, 640);
     EXPECT_EQ(FitOnScreen(designed, {0, 0, 1280, 800}), designed);
     EXPECT_EQ(FitOnScreen(designed, {0, 0, 1086, 754}), designed);  // exactly fits
@@ -273,19 +247,18 @@ TEST(Window, StaysWhereItFitsAndMovesTheLeastOntoTheScreen)
 
 // The network view beside the designed form: right of it where there is
 // room, else left, else where it covers the form least.
-TEST(Window, SecondWindowGoesBesideTheFormCoveringItLeast)
-{
+TEST(Window, SecondWindowGoesBesideTheFormCoveringItLeast) {
     const QRect form(194, 114, 892, 640);
     const QSize view(900, 660);
     EXPECT_EQ(PlaceBeside(form, view, {0, 0, 2560, 1440}), QRect(QPoint(1086, 114), view));
-    EXPECT_EQ(PlaceBeside(QRect(1000, 100, 892, 640), view, {0, 0, 1920, 1080}), QRect(QPoint(100, 100), view));
+    EXPECT_EQ(PlaceBeside(QRect(1000, 100, 892, 640), view, {0, 0, 1920, 1080}),
+              QRect(QPoint(100, 100), view));
     EXPECT_EQ(PlaceBeside(QRect(194, 20, 892, 400), view, {0, 0, 1366, 1200}), QRect(QPoint(194, 420), view));
     // 1366 x 768: no side has room; the right covers the least.
     EXPECT_EQ(PlaceBeside(form, view, {0, 0, 1366, 768}), QRect(QPoint(466, 108), view));
 }
 
-TEST(Controls, ParentShowsTheControlAtItsPosition)
-{
+TEST(Controls, ParentShowsTheControlAtItsPosition) {
     TGroupBox group;
     TLabel label;
     label.SetParent(&group);
@@ -297,8 +270,7 @@ TEST(Controls, ParentShowsTheControlAtItsPosition)
     EXPECT_FALSE(label.isVisible());  // not turned into a window of its own
 }
 
-TEST(Controls, LabelClickNamesTheLabel)
-{
+TEST(Controls, LabelClickNamesTheLabel) {
     TLabel label;
     label.resize(40, 20);
     label.show();
@@ -316,8 +288,7 @@ TEST(Controls, LabelClickNamesTheLabel)
     EXPECT_EQ(senders.size(), 1);
 }
 
-TEST(Controls, ButtonClickNamesTheButton)
-{
+TEST(Controls, ButtonClickNamesTheButton) {
     TButton button;
     button.show();
     QObject* sender = nullptr;
@@ -326,8 +297,7 @@ TEST(Controls, ButtonClickNamesTheButton)
     EXPECT_EQ(sender, &button);
 }
 
-TEST(Controls, ComboBoxSelectsOnlyWhenAsked)
-{
+TEST(Controls, ComboBoxSelectsOnlyWhenAsked) {
     TComboBox combo;
     int changes = 0;
     QObject::connect(&combo, &TComboBox::OnChange, [&](QObject* sender) {
@@ -350,8 +320,7 @@ TEST(Controls, ComboBoxSelectsOnlyWhenAsked)
     EXPECT_EQ(changes, 1);
 }
 
-TEST(Controls, ListBoxAppendsAndRefusesMissingLines)
-{
+TEST(Controls, ListBoxAppendsAndRefusesMissingLines) {
     TListBox list;
     list.Items().Add("first");
     list.Items().Add("second");
@@ -365,19 +334,19 @@ TEST(Controls, ListBoxAppendsAndRefusesMissingLines)
 
 class Canvas : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         image.resize(105, 129);
         image.Canvas().Font().SetName(kaiFace);
         image.Canvas().Font().SetHeight(129);
     }
-    QRect cellOf(const QString& text) { return {0, 0, image.Canvas().TextWidth(text), image.Canvas().TextHeight(text)}; }
+    QRect cellOf(const QString& text) {
+        return {0, 0, image.Canvas().TextWidth(text), image.Canvas().TextHeight(text)};
+    }
 
     TImage image;
 };
 
-TEST_F(Canvas, TextOutDrawsInsideItsCellOnly)
-{
+TEST_F(Canvas, TextOutDrawsInsideItsCellOnly) {
     image.Canvas().TextOut(0, 0, "8");
     const QImage& picture = image.Canvas().Picture();
     ASSERT_EQ(picture.size(), QSize(105, 129));
@@ -388,8 +357,7 @@ TEST_F(Canvas, TextOutDrawsInsideItsCellOnly)
     EXPECT_GT(darkPixels(image.grab().toImage(), cell), 0);  // and the control shows it
 }
 
-TEST_F(Canvas, BoldKaiIsDrawnBoldAtFullHeight)
-{
+TEST_F(Canvas, BoldKaiIsDrawnBoldAtFullHeight) {
     // The Kai face has no bold of its own; it must be made bolder at any size.
     image.Canvas().TextOut(0, 0, "8");
     const int regular = darkPixels(image.Canvas().Picture(), cellOf("8"));
@@ -402,8 +370,7 @@ TEST_F(Canvas, BoldKaiIsDrawnBoldAtFullHeight)
     EXPECT_GT(darkPixels(bold.Canvas().Picture(), bold.rect()), regular * 3 / 2);
 }
 
-TEST_F(Canvas, BrushCoversOnlyTheNewCell)
-{
+TEST_F(Canvas, BrushCoversOnlyTheNewCell) {
     image.Canvas().Font().SetName("DejaVu Sans");
     image.Canvas().Font().SetHeight(30);
     image.Canvas().TextOut(0, 0, "WWWW");
@@ -425,8 +392,7 @@ TEST_F(Canvas, BrushCoversOnlyTheNewCell)
     EXPECT_GT(darkPixels(picture, beyond), 0);
 }
 
-TEST(Messages, ReplacementReceivesTheTextAndCanBeUndone)
-{
+TEST(Messages, ReplacementReceivesTheTextAndCanBeUndone) {
     {
         CollectedMessages messages;
         ShowMessage("saved");
@@ -464,17 +430,15 @@ BrokenForm* brokenForm = nullptr;
 bool brokenFormPointerWasSet = false;
 
 struct BrokenForm : QWidget {
-    explicit BrokenForm(QObject*)
-    {
+    explicit BrokenForm(QObject*) {
         brokenFormPointerWasSet = brokenForm == this;
         throw Exception("no data");
     }
 };
 
-} // namespace
+}  // namespace
 
-TEST(Application, CreateFormSetsThePointerBeforeTheConstructorRuns)
-{
+TEST(Application, CreateFormSetsThePointerBeforeTheConstructorRuns) {
     application->CreateForm(selfAwareForm);
     ASSERT_NE(selfAwareForm, nullptr);
     EXPECT_TRUE(selfAwareForm->pointerWasSet);
@@ -485,8 +449,7 @@ TEST(Application, CreateFormSetsThePointerBeforeTheConstructorRuns)
     EXPECT_EQ(brokenForm, nullptr);
 }
 
-TEST(Application, RunEndsWhenTheMainFormCloses)
-{
+TEST(Application, RunEndsWhenTheMainFormCloses) {
     SelfAwareForm* form = nullptr;
     application->CreateForm(form);
     QWidget* mainForm = application->MainForm();
@@ -501,8 +464,7 @@ TEST(Application, RunEndsWhenTheMainFormCloses)
 // Every control raises its events through handle_event, the one place that
 // catches what a handler throws: the message is shown, nothing reaches Qt's
 // code or the caller, and the control goes on working.
-TEST(Application, EveryControlShowsWhatItsHandlerThrowsAndGoesOn)
-{
+TEST(Application, EveryControlShowsWhatItsHandlerThrowsAndGoesOn) {
     CollectedMessages messages;
     TButton button;
     TLabel label;

@@ -96,15 +96,21 @@ struct operands {
     // smaller term's bits at a rounding point (24 and 64 bits, from a float
     // or a 48-bit product), else any.
     int gap() {
-        static constexpr int critical[] = {0, 1, 2, 23, 24, 25, 26, 39, 40, 41, 47, 48, 49, 62, 63, 64, 65, 66, 88, 150, 151};
+        static constexpr int critical[] = {0,  1,  2,  23, 24, 25, 26, 39, 40,  41, 47,
+                                           48, 49, 62, 63, 64, 65, 66, 88, 150, 151};
         if (random() & 1) return between(-160, 160);
         const int g = critical[between(0, 20)];
         return random() & 1 ? g : -g;
     }
 
     float significand() {
-        static constexpr float patterns[] = {1.0f, 1.5f, 1.0f + 0x1p-23f, 2.0f - 0x1p-23f, 1.0f + 0x1p-12f,
-                                             1.0f - 0x1p-24f + 0x1p-23f, 1.25f + 0x1p-23f};
+        static constexpr float patterns[] = {1.0f,
+                                             1.5f,
+                                             1.0f + 0x1p-23f,
+                                             2.0f - 0x1p-23f,
+                                             1.0f + 0x1p-12f,
+                                             1.0f - 0x1p-24f + 0x1p-23f,
+                                             1.25f + 0x1p-23f};
         const int k = between(0, 9);
         if (k < 7) return patterns[k];
         return 1.0f + static_cast<float>(random() >> 41) * 0x1p-23f;  // any
@@ -168,12 +174,14 @@ TEST(RoundingAgainstTheX87Unit, EveryOperationGivesItsBits) {
         for (int i = 0; i < 2000000; ++i) {
             const int gap = op.gap(), ew = op.between(-80, 60), ex = op.between(-80, 60);
             const float w = op.pick(ew);
-            const double x = i % 16 == 0 ? static_cast<double>(static_cast<std::int32_t>(op.random()))  // a cell
-                                         : op.pick(ex);
+            const double x = i % 16 == 0
+                                 ? static_cast<double>(static_cast<std::int32_t>(op.random()))  // a cell
+                                 : op.pick(ex);
             const float s = op.pick(ew + ex + gap);
             const float expected = x87_step(s, w, x);
             if (!t.agrees(bits(running_sum_step(s, w, x)) == bits(expected))) ADD_FAILURE() << hex(s, w, x);
-            if (!exact.agrees(bits(rounding::exact_step(s, w, x)) == bits(expected))) ADD_FAILURE() << hex(s, w, x);
+            if (!exact.agrees(bits(rounding::exact_step(s, w, x)) == bits(expected)))
+                ADD_FAILURE() << hex(s, w, x);
         }
         EXPECT_EQ(t.failed + exact.failed, 0);
     }
@@ -182,7 +190,8 @@ TEST(RoundingAgainstTheX87Unit, EveryOperationGivesItsBits) {
         for (int i = 0; i < 1000000; ++i) {
             const int e = op.between(-150, 127);
             const float a = op.pick(e), b = op.pick(e - op.gap());
-            const double cell = static_cast<double>(static_cast<std::int32_t>(op.random() >> op.between(0, 63)));
+            const double cell =
+                static_cast<double>(static_cast<std::int32_t>(op.random() >> op.between(0, 63)));
             bool same = bits(rounded_sum(a, b)) == bits(x87_sum(a, b)) &&
                         bits(rounding::exact_sum(a, b)) == bits(x87_sum(a, b)) &&
                         bits(rounded_difference(a, b)) == bits(x87_difference(a, b)) &&
@@ -213,7 +222,8 @@ TEST(RoundingAgainstTheX87Unit, EveryOperationGivesItsBits) {
             }
             const float expected = x87_sigmoid(e);
             if (!t.agrees(bits(sigmoid_of_exp(e)) == bits(expected) &&
-                                 bits(rounding::exact_sigmoid(e)) == bits(expected))) ADD_FAILURE() << hex(e);
+                          bits(rounding::exact_sigmoid(e)) == bits(expected)))
+                ADD_FAILURE() << hex(e);
         }
         EXPECT_EQ(t.failed, 0);
     }
@@ -221,10 +231,12 @@ TEST(RoundingAgainstTheX87Unit, EveryOperationGivesItsBits) {
         tally t{"error difference"};
         for (int i = 0; i < 1000000; ++i) {
             const int e = op.between(-150, 127);
-            const float a = i % 2 ? static_cast<float>(i % 4 == 1) : op.pick(e), b = op.pick(e - op.between(-100, 100));
+            const float a = i % 2 ? static_cast<float>(i % 4 == 1) : op.pick(e),
+                        b = op.pick(e - op.between(-100, 100));
             const double expected = x87_wide_difference(a, b);
             if (!t.agrees(bits(wide_difference(a, b)) == bits(expected) &&
-                                 bits(rounding::exact_wide_difference(a, b)) == bits(expected))) ADD_FAILURE() << hex(a, b);
+                          bits(rounding::exact_wide_difference(a, b)) == bits(expected)))
+                ADD_FAILURE() << hex(a, b);
         }
         EXPECT_EQ(t.failed, 0);
     }
@@ -235,8 +247,10 @@ TEST(RoundingAgainstTheX87Unit, EveryOperationGivesItsBits) {
         // the sum keeps. A tie but for that bit.
         constexpr double tie_sd = 119537721.0, tie_z = 77158673929.0;
         for (int i = 0; i < 1000000; ++i) {
-            double z = std::ldexp(std::uniform_real_distribution<double>(-1, 1)(op.random), -op.between(0, 70));
-            double mean = i % 2 ? 10.0 : std::ldexp(static_cast<double>(op.random() >> 11), -op.between(40, 60));
+            double z =
+                std::ldexp(std::uniform_real_distribution<double>(-1, 1)(op.random), -op.between(0, 70));
+            double mean =
+                i % 2 ? 10.0 : std::ldexp(static_cast<double>(op.random() >> 11), -op.between(40, 60));
             double sd = i % 2 ? 1.0 : std::uniform_real_distribution<double>(0, 4)(op.random);
             if (i % 8 == 2) {
                 const int m = op.between(-20, 20);
@@ -246,11 +260,12 @@ TEST(RoundingAgainstTheX87Unit, EveryOperationGivesItsBits) {
                 for (int steps = op.between(-1, 1); steps != 0; steps -= steps > 0 ? 1 : -1)
                     z = std::nextafter(z, steps > 0 ? INFINITY : -INFINITY);
             }
-            const extended g = extended_sum(extended::of(mean), extended_product(extended::of(sd), extended::of(z)));
+            const extended g =
+                extended_sum(extended::of(mean), extended_product(extended::of(sd), extended::of(z)));
             const long double expected = x87_normal(mean, sd, z);
-            const bool same = as_long_double(g) == expected &&
-                              bits(to_float(extended_product(g, thousandth))) ==
-                                  bits(static_cast<float>(multiply(expected, 0.001L)));
+            const bool same =
+                as_long_double(g) == expected && bits(to_float(extended_product(g, thousandth))) ==
+                                                     bits(static_cast<float>(multiply(expected, 0.001L)));
             if (!t.agrees(same)) ADD_FAILURE() << hex(mean, sd, z);
         }
         EXPECT_EQ(t.failed, 0);

@@ -54,7 +54,8 @@ TEST(Storm, TwentyThousandActionsKeepEveryRule) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> any_action(0, 99), digit(0, 9), cell(0, input_bits - 1);
     std::set<int> train_at;
-    while (static_cast<int>(train_at.size()) < trains) train_at.insert(std::uniform_int_distribution<int>(0, actions - 1)(rng));
+    while (static_cast<int>(train_at.size()) < trains)
+        train_at.insert(std::uniform_int_distribution<int>(0, actions - 1)(rng));
 
     // What the report boxes must hold: lines per box, from the reports and "Test"s so far.
     std::array<int, result_list_count> expected_lines{};
@@ -128,7 +129,8 @@ TEST(Storm, TwentyThousandActionsKeepEveryRule) {
         }
 
         for (int bit : the_network.input_bit) ASSERT_TRUE(bit == 0 || bit == 1);
-        for (int b = 0; b < result_list_count; ++b) ASSERT_EQ(result_list[b]->Items().Count(), expected_lines[b]) << "box " << b;
+        for (int b = 0; b < result_list_count; ++b)
+            ASSERT_EQ(result_list[b]->Items().Count(), expected_lines[b]) << "box " << b;
         ASSERT_LT(report_index, result_list_count);
         if (n % 1000 == 0) QCoreApplication::processEvents();  // let the chart repaint now and then
     }

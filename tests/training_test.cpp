@@ -55,7 +55,8 @@ std::uint64_t weight_digest(const network& nw) {
 TEST(TrainingLoop, ConvergenceInTheFirstEpoch) {
     network nw;
     const recorder r = run_scripted(nw, 0);
-    for (const auto& curve : r.curves) EXPECT_EQ(curve, (std::vector<std::pair<int, real>>{{0, error_limit}}));
+    for (const auto& curve : r.curves)
+        EXPECT_EQ(curve, (std::vector<std::pair<int, real>>{{0, error_limit}}));
     ASSERT_EQ(r.reports.size(), 1u);
     EXPECT_EQ(r.reports[0].first, 0);
     EXPECT_EQ(r.ends, std::vector<int>{0});

@@ -17,9 +17,9 @@
 TEST(ViewGrid, CellsTileTheAreaAndHitTestsFindThem) {
     // The input layer (4 x 9), a heat map (36 x 36) and an area that does not
     // divide evenly (17 rows in 180 pixels).
-    for (const auto& [area, rows, columns] : {std::tuple{QRect(16, 32, 96, 216), 9, 4},
-                                              std::tuple{QRect(16, 372, 144, 144), 36, 36},
-                                              std::tuple{QRect(310, 32, 20, 180), 17, 1}}) {
+    for (const auto& [area, rows, columns] :
+         {std::tuple{QRect(16, 32, 96, 216), 9, 4}, std::tuple{QRect(16, 372, 144, 144), 36, 36},
+          std::tuple{QRect(310, 32, 20, 180), 17, 1}}) {
         int covered = 0;
         for (int i = 0; i < rows * columns; ++i) {
             const QRect cell = view::cell_rect(area, rows, columns, i);
@@ -85,18 +85,22 @@ TEST(ViewScale, DeltasOneFactorOfTheLearningRuleApartOnTheLogScale) {
 }
 
 TEST(ViewText, NeuronsAndWeightsNamedAsTheListBoxesWriteNumbers) {
-    EXPECT_EQ(view::neuron_name(1, 5, 0.1f, std::nullopt), "Hidden neuron 5: output 0.100000001490116, no training yet");
+    EXPECT_EQ(view::neuron_name(1, 5, 0.1f, std::nullopt),
+              "Hidden neuron 5: output 0.100000001490116, no training yet");
     EXPECT_EQ(view::neuron_name(0, 12, 0.5f, -0.0078125f), "Input neuron 12: output 0.5, delta -0.0078125");
     EXPECT_EQ(view::weight_text(0, 3, 35, 0.25f), "Input neuron 3, weight of cell 35: 0.25");
     EXPECT_EQ(view::weight_text(2, 9, 16, -2), "Output neuron 9, weight of hidden neuron 16: -2");
     const std::vector<float> w = {0.5f, -0.25f, NAN};
     EXPECT_EQ(view::neuron_weights_description(0, true, w), "3 weights from the cells, from -0.25 to 0.5");
-    EXPECT_EQ(view::neuron_weights_description(1, false, w), "3 weights to output neurons, from -0.25 to 0.5");
-    EXPECT_EQ(view::heat_map_description(2, w), "10 rows (output neurons) by 17 columns (hidden neurons), weights from -0.25 to 0.5");
+    EXPECT_EQ(view::neuron_weights_description(1, false, w),
+              "3 weights to output neurons, from -0.25 to 0.5");
+    EXPECT_EQ(view::heat_map_description(2, w),
+              "10 rows (output neurons) by 17 columns (hidden neurons), weights from -0.25 to 0.5");
     const std::vector<float> none;
     std::span<const float> deltas[3] = {none, w, w};
-    EXPECT_EQ(view::delta_description(deltas), "Output layer |delta| from 0.25 to 0.5; Hidden layer |delta| from 0.25 to 0.5; "
-                                               "Input layer |delta| no finite values");
+    EXPECT_EQ(view::delta_description(deltas),
+              "Output layer |delta| from 0.25 to 0.5; Hidden layer |delta| from 0.25 to 0.5; "
+              "Input layer |delta| no finite values");
 }
 
 // The lead is over the runner-up wherever it stands; the input is named by

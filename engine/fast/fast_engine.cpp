@@ -62,7 +62,8 @@ std::int64_t fast_kernel::ticks() {
 #if DIGITS_X86_64
     return static_cast<std::int64_t>(__builtin_ia32_rdtsc());
 #else
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 #endif
 }
@@ -148,7 +149,9 @@ void train_network(network& nw, training_display& display, fast_learner& learner
     public:
         written_back_at_end(training_display& display, const fast_learner& learner, network& nw)
             : display_(display), learner_(learner), nw_(nw) {}
-        void add_point(int pattern_index, int epoch, real error) override { display_.add_point(pattern_index, epoch, error); }
+        void add_point(int pattern_index, int epoch, real error) override {
+            display_.add_point(pattern_index, epoch, error);
+        }
         void write_report(const epoch_errors& errors) override { display_.write_report(errors); }
         void show_end(int train_number) override {
             learner_.write_back(nw_);

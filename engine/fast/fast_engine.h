@@ -86,7 +86,6 @@ struct row_allocator {
     bool operator==(const row_allocator&) const = default;
 };
 
-
 }  // namespace fast_kernel
 
 using row_vector = std::vector<real, fast_kernel::row_allocator<real>>;

@@ -232,7 +232,8 @@ struct fast_step {
             x[k] = bits_only ? x[k] * gain  // 0 or 1 times gain: exact in float
                              : rounded_product(nw.input_bit[k], gain);
         alignas(64) real step[fast_kernel::max_row];
-        fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, stepped(in, rate, step), x, input_bits);
+        fast_kernel::update_by_input<S>(in.by_input.data(), in_stride, stepped(in, rate, step), x,
+                                        input_bits);
         clock.lap(part::updates);
         return static_cast<real>(0.5 * static_cast<double>(sum));  // exact, as pattern_error halves
     }
@@ -246,32 +247,34 @@ struct fast_step {
 // set's target. Built for the program, the file defines S_kernels; built
 // with DIGITS_FAST_TESTING (the fast_testing library), S_testing_kernels.
 #if DIGITS_FAST_TESTING
-#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                                   \
-    namespace {                                                                                          \
-    __VA_ARGS__ real entry_present_timed(fast_learner& learner, const network& nw) {                     \
-        return fast_step::present<S, true>(learner, nw);                                                 \
-    }                                                                                                    \
-    __VA_ARGS__ int entry_running_sums(const real* w, int stride, const real* x, int n, int width,       \
-                                       real* sum, const real* alone) {                                   \
-        return fast_kernel::running_sums<S>(w, stride, x, n, width, sum, alone);                         \
-    }                                                                                                    \
-    __VA_ARGS__ int entry_sigmoids(const real* net, int width, real* output) {                           \
-        return fast_kernel::sigmoids<S>(net, width, output);                                             \
-    }                                                                                                    \
-    __VA_ARGS__ bool entry_quotient_needs_exact(double q) { return fast_kernel::quotient_needs_exact<S>(q); } \
-    __VA_ARGS__ void entry_exponentials(const real* net, int n, double* e) {                             \
-        fast_kernel::exponentials_of<S>(net, n, e);                                                      \
-    }                                                                                                    \
-    }                                                                                                    \
-    const fast_kernel::testing_kernel_table fast_kernel::S##_testing_kernels = {                         \
-        entry_present_timed, entry_running_sums, entry_sigmoids, entry_quotient_needs_exact,             \
+#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                           \
+    namespace {                                                                                    \
+    __VA_ARGS__ real entry_present_timed(fast_learner& learner, const network& nw) {               \
+        return fast_step::present<S, true>(learner, nw);                                           \
+    }                                                                                              \
+    __VA_ARGS__ int entry_running_sums(const real* w, int stride, const real* x, int n, int width, \
+                                       real* sum, const real* alone) {                             \
+        return fast_kernel::running_sums<S>(w, stride, x, n, width, sum, alone);                   \
+    }                                                                                              \
+    __VA_ARGS__ int entry_sigmoids(const real* net, int width, real* output) {                     \
+        return fast_kernel::sigmoids<S>(net, width, output);                                       \
+    }                                                                                              \
+    __VA_ARGS__ bool entry_quotient_needs_exact(double q) {                                        \
+        return fast_kernel::quotient_needs_exact<S>(q);                                            \
+    }                                                                                              \
+    __VA_ARGS__ void entry_exponentials(const real* net, int n, double* e) {                       \
+        fast_kernel::exponentials_of<S>(net, n, e);                                                \
+    }                                                                                              \
+    }                                                                                              \
+    const fast_kernel::testing_kernel_table fast_kernel::S##_testing_kernels = {                   \
+        entry_present_timed, entry_running_sums, entry_sigmoids, entry_quotient_needs_exact,       \
         entry_exponentials};
 #else
-#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                                                   \
-    namespace {                                                                                          \
-    __VA_ARGS__ real entry_present(fast_learner& learner, const network& nw) {                           \
-        return fast_step::present<S>(learner, nw);                                                       \
-    }                                                                                                    \
-    }                                                                                                    \
+#define DIGITS_FAST_STEP_ENTRIES(S, ...)                                       \
+    namespace {                                                                \
+    __VA_ARGS__ real entry_present(fast_learner& learner, const network& nw) { \
+        return fast_step::present<S>(learner, nw);                             \
+    }                                                                          \
+    }                                                                          \
     const fast_kernel::kernel_table fast_kernel::S##_kernels = {entry_present};
 #endif

@@ -61,7 +61,8 @@ double seconds() {
 }  // namespace
 
 void fast_learner::time_phases(bool on) {
-    present_ = on ? fast_kernel::testing_kernels_of(isa_).present_timed : fast_kernel::kernels_of(isa_).present;
+    present_ =
+        on ? fast_kernel::testing_kernels_of(isa_).present_timed : fast_kernel::kernels_of(isa_).present;
     if (!on) return;
     phase_ticks_ = {};
     // What one read costs: the least of many gaps between two reads in a row.
@@ -76,8 +77,8 @@ void fast_learner::time_phases(bool on) {
 
 fast_learner::phase_times fast_learner::phases() const {
     // The counter's rate, from the time since timing was turned on.
-    const double per_tick = (seconds() - seconds_at_start_) / static_cast<double>(fast_kernel::ticks() - ticks_at_start_);
+    const double per_tick =
+        (seconds() - seconds_at_start_) / static_cast<double>(fast_kernel::ticks() - ticks_at_start_);
     return {phase_ticks_[0] * per_tick, phase_ticks_[1] * per_tick, phase_ticks_[2] * per_tick,
             phase_ticks_[3] * per_tick};
 }
-

@@ -69,8 +69,8 @@ AxisLayout vertical_axis(const LayoutInput& in, const TextMetrics& text, double 
 // Horizontal axis: as many labels as fit side by side, 6 px apart, between
 // `left` (where the vertical axis' labels end) and `boundary`, less the depth.
 // Returns the axis and the front face's left and right edges.
-std::tuple<AxisLayout, double, double> horizontal_axis(const LayoutInput& in, const TextMetrics& text, double left,
-                                                       double boundary, double depth) {
+std::tuple<AxisLayout, double, double> horizontal_axis(const LayoutInput& in, const TextMetrics& text,
+                                                       double left, double boundary, double depth) {
     auto edges = [&](const Ticks& t) {
         // Room at the ends for the halves of labels on or near the edges.
         const double first = t.labels.empty() ? 0 : text.width(t.labels.front()) / 2;

@@ -36,12 +36,12 @@ struct AxisState {
 };
 
 struct LayoutInput {
-    QSizeF size;                   // the whole chart
+    QSizeF size;  // the whole chart
     int title_lines = 0;
-    std::vector<QString> legend;   // one text per shown series, in order
-    DataRange range;               // of every shown series
+    std::vector<QString> legend;  // one text per shown series, in order
+    DataRange range;              // of every shown series
     bool view3d = false;
-    AxisState x, y;                // epochs across, errors up
+    AxisState x, y;  // epochs across, errors up
 };
 
 // One axis as laid out.

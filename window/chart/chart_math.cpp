@@ -151,8 +151,10 @@ std::vector<std::vector<QPointF>> clip_polyline(std::span<const QPointF> line, c
                 return;
             }
             const double t = q / p;
-            if (p < 0) t0 = std::max(t0, t);
-            else t1 = std::min(t1, t);
+            if (p < 0)
+                t0 = std::max(t0, t);
+            else
+                t1 = std::min(t1, t);
         };
         edge(-dx, a.x() - x0);
         edge(dx, x1 - a.x());

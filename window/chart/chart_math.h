@@ -84,7 +84,9 @@ struct AxisMap {
     double scale() const { return hi == lo ? 0 : (p1 - p0) / (hi - lo); }
     double to_pixel(double v) const { return hi == lo ? (p0 + p1) / 2 : p0 + (v - lo) * scale(); }
     // The axis value at a pixel; the middle of the axis on a degenerate one.
-    double from_pixel(double p) const { return p1 == p0 || hi == lo ? (lo + hi) / 2 : lo + (p - p0) / scale(); }
+    double from_pixel(double p) const {
+        return p1 == p0 || hi == lo ? (lo + hi) / 2 : lo + (p - p0) / scale();
+    }
 };
 
 // Reduces a series to what whole pixel columns can show: each run of

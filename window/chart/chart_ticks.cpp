@@ -48,7 +48,8 @@ Ticks log_level(Span u, Scale s, std::span<const double> mantissas, int every) {
     const int kmax = static_cast<int>(std::floor(std::log10(vhi)));
     // Below 1 the positions of log10(1 + x) crowd against 0; a few decades
     // below the top are all that could ever be told apart from it.
-    const int kmin = std::max(kmax - 650, vlo > 0 ? static_cast<int>(std::floor(std::log10(vlo))) : kmax - 20);
+    const int kmin =
+        std::max(kmax - 650, vlo > 0 ? static_cast<int>(std::floor(std::log10(vlo))) : kmax - 20);
     const double crowd = zero ? s.to_axis(0) + u.width() / kMaxLogTicks : -INFINITY;
     for (int k = kmin; k <= kmax; ++k) {
         if (k % every != 0) continue;
@@ -152,9 +153,8 @@ QString tick_label(double value, const Ticks& ticks) {
     const double mag = std::max(std::abs(ticks.lo), std::abs(ticks.hi));
     if (mag >= 1e7 || ticks.decimals > 6) {
         // Enough significant digits to tell neighbouring ticks apart.
-        const int digits = std::clamp(static_cast<int>(std::floor(std::log10(mag)) -
-                                                       std::floor(std::log10(ticks.step))) + 1,
-                                      1, 15);
+        const int digits = std::clamp(
+            static_cast<int>(std::floor(std::log10(mag)) - std::floor(std::log10(ticks.step))) + 1, 1, 15);
         return QString::number(value, 'g', digits);
     }
     QString s = QString::number(value, 'f', ticks.decimals);

@@ -16,7 +16,7 @@ struct Ticks {
     double lo = 0;  // the axis' ends
     double hi = 1;
     double step = 1;
-    int decimals = 0;  // digits after the point that the step needs
+    int decimals = 0;             // digits after the point that the step needs
     std::vector<double> values;   // axis positions
     std::vector<QString> labels;  // one per value: the data value it stands for
 };

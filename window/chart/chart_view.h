@@ -38,10 +38,10 @@ std::pair<Span, Span> band_to_spans(const QRectF& band, const AxisMap& x, const 
 inline constexpr double kClickSlop = 4;
 
 enum class Drag {
-    Click,     // hardly moved: the chart's click
-    ZoomIn,    // down and to the right: zoom to the band
-    ZoomOut,   // up and to the left: back to the full view
-    Nothing,   // the two other diagonals
+    Click,    // hardly moved: the chart's click
+    ZoomIn,   // down and to the right: zoom to the band
+    ZoomOut,  // up and to the left: back to the full view
+    Nothing,  // the two other diagonals
 };
 Drag classify_drag(QPointF from, QPointF to);
 

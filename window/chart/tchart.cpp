@@ -160,9 +160,7 @@ void TChart::RemoveSeries(TLineSeries* s) {
     Invalidate();
 }
 
-TLineSeries* TChart::Series(int i) const {
-    return i >= 0 && i < SeriesCount() ? m_series[i] : nullptr;
-}
+TLineSeries* TChart::Series(int i) const { return i >= 0 && i < SeriesCount() ? m_series[i] : nullptr; }
 
 void TChart::SetView3D(bool on) {
     m_view3D = on;
@@ -362,8 +360,10 @@ void TChart::drawSeries(QPainter& p, const Layout& l) const {
         if (!m_view3D) {
             p.setPen(colour);
             for (const std::vector<QPointF>& piece : pieces) {
-                if (piece.size() == 1) p.drawPoint(piece.front());
-                else p.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+                if (piece.size() == 1)
+                    p.drawPoint(piece.front());
+                else
+                    p.drawPolyline(piece.data(), static_cast<int>(piece.size()));
             }
             continue;
         }
@@ -378,8 +378,8 @@ void TChart::drawSeries(QPainter& p, const Layout& l) const {
             p.drawLine(pieces.front().front() + f, pieces.front().front() + b);
             continue;
         }
-        const chart::ColumnSpans spans = chart::column_spans(
-            pieces, static_cast<int>(l.front.left()) - 1, static_cast<int>(l.front.right()) + 1);
+        const chart::ColumnSpans spans = chart::column_spans(pieces, static_cast<int>(l.front.left()) - 1,
+                                                             static_cast<int>(l.front.right()) + 1);
         p.save();
         p.translate(f);
         p.setPen(Qt::NoPen);

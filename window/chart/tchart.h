@@ -174,11 +174,11 @@ private:
     // What a press of the mouse has started.
     enum class Gesture {
         None,
-        Pressed,     // left button, not yet moved beyond a click's slack
+        Pressed,  // left button, not yet moved beyond a click's slack
         ShiftPressed,
-        Band,        // drawing a rubber band
-        Pan,         // moving the view with the mouse
-        Swallowed,   // the second press of a double click, which is no click
+        Band,       // drawing a rubber band
+        Pan,        // moving the view with the mouse
+        Swallowed,  // the second press of a double click, which is no click
     };
 
     // A line of the read-out, and where its series' point is.
@@ -195,7 +195,7 @@ private:
     // Gives one axis a linear or a logarithmic scale.
     void setScale(chart::AxisState& axis, chart::Scale scale, chart::AxisLayout chart::Layout::*laid);
     void click();
-    Layout layout() const;  // for the current size, series, title and view
+    Layout layout() const;        // for the current size, series, title and view
     const QImage& scene() const;  // the chart drawn, without the read-out
     void drawScene(QPainter& p, const Layout& l) const;
     void drawPanel(QPainter& p) const;
@@ -218,13 +218,13 @@ private:
     std::vector<TLineSeries*> m_series;  // shown, in the order added
     bool m_view3D = false;
     chart::AxisState m_x{chart::x_scale(false), {}}, m_y{chart::y_scale(false), {}};
-    bool m_xFollowsData = true;  // the user has not set the epoch axis' scale
+    bool m_xFollowsData = true;     // the user has not set the epoch axis' scale
     bool m_repaintPending = false;  // an update() is already on its way
 
     Gesture m_gesture = Gesture::None;
     Qt::MouseButton m_button = Qt::NoButton;  // the one whose release ends the gesture
     QPointF m_pressAt, m_dragTo;
-    Layout m_panFrom;  // the axes as they were when a pan began
+    Layout m_panFrom;                // the axes as they were when a pan began
     std::optional<QPointF> m_hover;  // the mouse resting over the plot
 
     // The last picture of the chart and the layout it was drawn with, both

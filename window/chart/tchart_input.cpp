@@ -25,12 +25,14 @@ constexpr double kPanStep = 0.1;    // of the shown span, per arrow key
 
 }  // namespace
 
-void TChart::click() { handle_event([this] { emit OnClick(this); }); }
+void TChart::click() {
+    handle_event([this] { emit OnClick(this); });
+}
 
 bool TChart::overPlot(QPointF pos) const {
     const Layout& l = PlotLayout();
-    return l.drawable() && pos.x() >= l.front.left() && pos.x() <= l.front.right() && pos.y() >= l.plot.top() &&
-           pos.y() <= l.plot.bottom();
+    return l.drawable() && pos.x() >= l.front.left() && pos.x() <= l.front.right() &&
+           pos.y() >= l.plot.top() && pos.y() <= l.plot.bottom();
 }
 
 // ---------------------------------------------------------------- the view
@@ -50,8 +52,9 @@ void TChart::ZoomRect(const QRectF& pixels) {
     // axis there leaves that axis alone.
     const QRectF r = pixels.normalized();
     const QRectF& f = l.front;
-    const QRectF band(QPointF(std::clamp(r.left(), f.left(), f.right()), std::clamp(r.top(), f.top(), f.bottom())),
-                      QPointF(std::clamp(r.right(), f.left(), f.right()), std::clamp(r.bottom(), f.top(), f.bottom())));
+    const QRectF band(
+        QPointF(std::clamp(r.left(), f.left(), f.right()), std::clamp(r.top(), f.top(), f.bottom())),
+        QPointF(std::clamp(r.right(), f.left(), f.right()), std::clamp(r.bottom(), f.top(), f.bottom())));
     const auto [x, y] = chart::band_to_spans(band, l.x.map, l.y.map);
     setZoom(band.width() > 0 ? chart::settle(x, l.x.full) : m_x.zoom,
             band.height() > 0 ? chart::settle(y, l.y.full) : m_y.zoom);
@@ -97,24 +100,22 @@ void TChart::mousePressEvent(QMouseEvent* event) {
 void TChart::mouseMoveEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
     switch (m_gesture) {
-    case Gesture::None: {
-        const std::optional<QPointF> hover = overPlot(pos) ? std::optional(pos) : std::nullopt;
-        if (hover != m_hover) {
-            m_hover = hover;
-            update();
+        case Gesture::None: {
+            const std::optional<QPointF> hover = overPlot(pos) ? std::optional(pos) : std::nullopt;
+            if (hover != m_hover) {
+                m_hover = hover;
+                update();
+            }
+            return;
         }
-        return;
-    }
-    case Gesture::Pressed:
-    case Gesture::ShiftPressed:
-        if (chart::classify_drag(m_pressAt, pos) == chart::Drag::Click) return;
-        m_gesture = m_gesture == Gesture::Pressed ? Gesture::Band : Gesture::Pan;
-        break;
-    case Gesture::Band:
-    case Gesture::Pan:
-        break;
-    case Gesture::Swallowed:
-        return;
+        case Gesture::Pressed:
+        case Gesture::ShiftPressed:
+            if (chart::classify_drag(m_pressAt, pos) == chart::Drag::Click) return;
+            m_gesture = m_gesture == Gesture::Pressed ? Gesture::Band : Gesture::Pan;
+            break;
+        case Gesture::Band:
+        case Gesture::Pan: break;
+        case Gesture::Swallowed: return;
     }
     m_dragTo = pos;
     if (m_gesture == Gesture::Pan) {
@@ -123,7 +124,8 @@ void TChart::mouseMoveEvent(QMouseEvent* event) {
         const Layout& l = PlotLayout();
         auto moved = [&](const chart::AxisLayout& from, double pixels, const chart::AxisLayout& now) {
             const double by = pixels / from.map.scale();
-            return chart::settle(chart::shift({from.map.lo, from.map.hi}, std::isfinite(by) ? by : 0), now.full);
+            return chart::settle(chart::shift({from.map.lo, from.map.hi}, std::isfinite(by) ? by : 0),
+                                 now.full);
         };
         const auto x = moved(m_panFrom.x, m_pressAt.x() - pos.x(), l.x);
         const auto y = moved(m_panFrom.y, m_pressAt.y() - pos.y(), l.y);
@@ -192,27 +194,23 @@ void TChart::keyPressEvent(QKeyEvent* event) {
     }
     const QPointF centre = PlotLayout().front.center();
     switch (event->key()) {
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!event->isAutoRepeat()) click();  // held down, it switches once
-        break;
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:  // + without Shift
-        zoomBy(kKeyZoom, centre);
-        break;
-    case Qt::Key_Minus:
-        zoomBy(1 / kKeyZoom, centre);
-        break;
-    case Qt::Key_Left: panBy(-kPanStep, 0); break;
-    case Qt::Key_Right: panBy(kPanStep, 0); break;
-    case Qt::Key_Up: panBy(0, kPanStep); break;
-    case Qt::Key_Down: panBy(0, -kPanStep); break;
-    case Qt::Key_Home: UndoZoom(); break;
-    case Qt::Key_Menu: openMenu(mapToGlobal(rect().center())); break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (!event->isAutoRepeat()) click();  // held down, it switches once
+            break;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:  // + without Shift
+            zoomBy(kKeyZoom, centre);
+            break;
+        case Qt::Key_Minus: zoomBy(1 / kKeyZoom, centre); break;
+        case Qt::Key_Left: panBy(-kPanStep, 0); break;
+        case Qt::Key_Right: panBy(kPanStep, 0); break;
+        case Qt::Key_Up: panBy(0, kPanStep); break;
+        case Qt::Key_Down: panBy(0, -kPanStep); break;
+        case Qt::Key_Home: UndoZoom(); break;
+        case Qt::Key_Menu: openMenu(mapToGlobal(rect().center())); break;
+        default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
 }
@@ -250,12 +248,19 @@ void TChart::openMenu(QPoint global) {
     };
     add("Reset zoom", [this] { UndoZoom(); })->setEnabled(Zoomed());
     menu.addSeparator();
-    add("Logarithmic epochs (x)", [this] { SetLogarithmicX(!LogarithmicX()); }, LogarithmicX());
-    add("Logarithmic errors (y)", [this] { SetLogarithmicY(!LogarithmicY()); }, LogarithmicY());
+    add(
+        "Logarithmic epochs (x)", [this] { SetLogarithmicX(!LogarithmicX()); }, LogarithmicX());
+    add(
+        "Logarithmic errors (y)", [this] { SetLogarithmicY(!LogarithmicY()); }, LogarithmicY());
     if (SeriesCount() > 0) menu.addSeparator();
     for (int i = 0; i < SeriesCount(); ++i) {
         QPointer<TLineSeries> s = m_series[i];
-        add(SeriesName(i), [s] { if (s) s->SetActive(!s->Active()); }, s->Active());
+        add(
+            SeriesName(i),
+            [s] {
+                if (s) s->SetActive(!s->Active());
+            },
+            s->Active());
     }
     menu.addSeparator();
     add("Copy picture", [this] { CopyToClipboardBitmap(); });

@@ -28,7 +28,9 @@ public:
         return s;
     }
 
-    QStringList actionNames() const override { return QStringList{toggleAction()} + QAccessibleWidget::actionNames(); }
+    QStringList actionNames() const override {
+        return QStringList{toggleAction()} + QAccessibleWidget::actionNames();
+    }
 
     QStringList keyBindingsForAction(const QString& action) const override {
         if (action == toggleAction()) return {QStringLiteral("Space")};
@@ -36,8 +38,10 @@ public:
     }
 
     void doAction(const QString& action) override {
-        if (action == toggleAction()) cell()->Click();  // by the same rule as a click
-        else QAccessibleWidget::doAction(action);
+        if (action == toggleAction())
+            cell()->Click();  // by the same rule as a click
+        else
+            QAccessibleWidget::doAction(action);
     }
 };
 

@@ -5,8 +5,7 @@
 #include "bit_cell_accessible.h"
 #include "sysutils.h"
 
-TBitMapEditor::TBitMapEditor(QWidget* owner) : TGroupBox(owner)
-{
+TBitMapEditor::TBitMapEditor(QWidget* owner) : TGroupBox(owner) {
     install_bit_cell_accessibility();
 
     SetParent(owner);
@@ -54,8 +53,7 @@ TBitMapEditor::TBitMapEditor(QWidget* owner) : TGroupBox(owner)
     makeTabStop(m_cells[0]);
 }
 
-void TBitMapEditor::Paint(const bit_map& bits)
-{
+void TBitMapEditor::Paint(const bit_map& bits) {
     for (int i = 0; i < input_bits; ++i) m_cells[i]->SetColor(bits[i] == 1 ? clBlack : clGray);
     if (!m_announcing) {
         watch_bit_cells(this);
@@ -63,43 +61,38 @@ void TBitMapEditor::Paint(const bit_map& bits)
     }
 }
 
-bool TBitMapEditor::Shows(const bit_map& bits) const
-{
+bool TBitMapEditor::Shows(const bit_map& bits) const {
     for (int i = 0; i < input_bits; ++i)
         if ((m_cells[i]->Color() == clBlack) != (bits[i] == 1)) return false;
     return true;
 }
 
-int TBitMapEditor::CellNumber(const QObject* cell) const
-{
+int TBitMapEditor::CellNumber(const QObject* cell) const {
     const auto found = std::ranges::find(m_cells, cell);
     return found == m_cells.end() ? -1 : static_cast<int>(found - m_cells.begin());
 }
 
 // The grid is one stop of the Tab key: the cell that last had the focus.
-void TBitMapEditor::makeTabStop(QObject* cell)
-{
+void TBitMapEditor::makeTabStop(QObject* cell) {
     for (TLabel* each : m_cells) each->setFocusPolicy(each == cell ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 // The arrow keys move the focus to the neighbouring cell; at the edge it stays.
-void TBitMapEditor::moveFocus(QObject* cell, int key)
-{
+void TBitMapEditor::moveFocus(QObject* cell, int key) {
     const int m = CellNumber(cell);
     if (m < 0) return;
     int r = m / cell_columns, c = m % cell_columns;
     switch (key) {
-    case Qt::Key_Left: c = std::max(c - 1, 0); break;
-    case Qt::Key_Right: c = std::min(c + 1, cell_columns - 1); break;
-    case Qt::Key_Up: r = std::max(r - 1, 0); break;
-    case Qt::Key_Down: r = std::min(r + 1, cell_rows - 1); break;
-    default: return;
+        case Qt::Key_Left: c = std::max(c - 1, 0); break;
+        case Qt::Key_Right: c = std::min(c + 1, cell_columns - 1); break;
+        case Qt::Key_Up: r = std::max(r - 1, 0); break;
+        case Qt::Key_Down: r = std::min(r + 1, cell_rows - 1); break;
+        default: return;
     }
     m_cells[cell_columns * r + c]->setFocus(Qt::TabFocusReason);  // a move by keyboard: the ring shows
 }
 
-void TBitMapEditor::startStroke(QObject* cell)
-{
+void TBitMapEditor::startStroke(QObject* cell) {
     const int m = CellNumber(cell);
     if (m < 0) return;
     emit OnCellClick(cell);
@@ -108,8 +101,7 @@ void TBitMapEditor::startStroke(QObject* cell)
     m_strokeCells.set(m);
 }
 
-void TBitMapEditor::continueStroke(QObject* cell)
-{
+void TBitMapEditor::continueStroke(QObject* cell) {
     const int m = CellNumber(cell);
     if (m < 0 || m_strokeCells.test(m)) return;
     m_strokeCells.set(m);

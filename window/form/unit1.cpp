@@ -68,9 +68,10 @@ public:
         TListBox* box = result_list[report_index];
         const int first = box->Items().Count();
         for (real e : errors) box->Items().Add(FloatToStr(e));
-        describe_new_block(box, first,
-                           QStringLiteral("Errors after epoch %1, run %2").arg(the_network.train_number).arg(training_runs),
-                           QStringLiteral("pattern"));
+        describe_new_block(
+            box, first,
+            QStringLiteral("Errors after epoch %1, run %2").arg(the_network.train_number).arg(training_runs),
+            QStringLiteral("pattern"));
         if (!box->LineInView(first)) box->SetTopIndex(first);
         report_index = std::min(report_index + 1, result_list_count - 1);
     }
@@ -160,7 +161,8 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     TLearningPanel* learning_panel = network_view->LearningPanel();
     learning_panel->SetInEffect(learning_in_effect);
     connect(learning_panel, &TLearningPanel::Changed, this, [] { describe_train(); });
-    connect(learning_panel, &TLearningPanel::NewStart, this, [this, learning_panel] { NewStartClick(learning_panel); });
+    connect(learning_panel, &TLearningPanel::NewStart, this,
+            [this, learning_panel] { NewStartClick(learning_panel); });
 }
 
 void describe_train() {
@@ -198,7 +200,8 @@ void describe_test_input() {
         // last digit it trained there, and clicks since change single bits.
         constexpr int last = digit_count - 1;
         hint = QStringLiteral("Recognises the bit map of digit %1, the last one trained, ").arg(last) +
-               (the_network.input_bit == pattern[last] ? QString() : QStringLiteral("with the cells clicked since, ")) +
+               (the_network.input_bit == pattern[last] ? QString()
+                                                       : QStringLiteral("with the cells clicked since, ")) +
                QStringLiteral("not the cells shown");
     }
     network_view->SetCellsShowInput(hint.isEmpty());
@@ -298,10 +301,6 @@ void TForm1::Button2Click(QObject*) {
     network_view->EngineChanged(false);
 }
 
-void TForm1::Chart1Click(QObject*) {
-    Chart1->SetView3D(!Chart1->View3D());
-}
+void TForm1::Chart1Click(QObject*) { Chart1->SetView3D(!Chart1->View3D()); }
 
-void TForm1::Label1Click(QObject*) {
-    network_view->Open();
-}
+void TForm1::Label1Click(QObject*) { network_view->Open(); }

@@ -27,13 +27,13 @@ public:
     // The handlers take the control that raised the event, as a QObject*:
     // unit1.ui connects them by their signatures' text.
 public slots:
-    void InputChange(QObject* Sender);  // a digit picked in pattern_combo
-    void bitOnClick(QObject* Sender);   // a cell of the bit map clicked
-    void Button1Click(QObject* Sender); // "Train"
-    void Button2Click(QObject* Sender); // "Test"
-    void Chart1Click(QObject* Sender);  // switches the chart between 2-D and 3-D
-    void Label1Click(QObject* Sender);  // opens the view inside the network (also Ctrl+N)
-    void NewStartClick(QObject* Sender); // "New start" in the Learning section of that view
+    void InputChange(QObject* Sender);    // a digit picked in pattern_combo
+    void bitOnClick(QObject* Sender);     // a cell of the bit map clicked
+    void Button1Click(QObject* Sender);   // "Train"
+    void Button2Click(QObject* Sender);   // "Test"
+    void Chart1Click(QObject* Sender);    // switches the chart between 2-D and 3-D
+    void Label1Click(QObject* Sender);    // opens the view inside the network (also Ctrl+N)
+    void NewStartClick(QObject* Sender);  // "New start" in the Learning section of that view
 };
 
 extern TForm1* Form1;

@@ -12,24 +12,21 @@ public:
 
     TLabel* label() const { return static_cast<TLabel*>(widget()); }
 
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name && label()->accessibleName().isEmpty())
-            return label()->Text();
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && label()->accessibleName().isEmpty()) return label()->Text();
         return QAccessibleWidget::text(t);
     }
 
-    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
 
-    QStringList keyBindingsForAction(const QString& action) const override
-    {
-        if (action == pressAction())
-            return {QStringLiteral("Return"), QStringLiteral("Space")};
+    QStringList keyBindingsForAction(const QString& action) const override {
+        if (action == pressAction()) return {QStringLiteral("Return"), QStringLiteral("Space")};
         return QAccessibleWidget::keyBindingsForAction(action);
     }
 
-    void doAction(const QString& action) override
-    {
+    void doAction(const QString& action) override {
         if (action == pressAction())
             label()->Click();
         else
@@ -37,8 +34,7 @@ public:
     }
 };
 
-QAccessibleInterface* factory(const QString& className, QObject* object)
-{
+QAccessibleInterface* factory(const QString& className, QObject* object) {
     if (className == QLatin1String("TLabel")) {
         auto* label = static_cast<TLabel*>(object);
         return label->IsLink() ? new LinkAccessible(label) : nullptr;
@@ -47,16 +43,14 @@ QAccessibleInterface* factory(const QString& className, QObject* object)
     // search climbs to QWidget: the forms, the network view.
     if (className == QLatin1String("QWidget")) {
         auto* widget = static_cast<QWidget*>(object);
-        if (widget->windowType() == Qt::Window)
-            return new QAccessibleWidget(widget, QAccessible::Window);
+        if (widget->windowType() == Qt::Window) return new QAccessibleWidget(widget, QAccessible::Window);
     }
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
-void InstallPlatformAccessibility()
-{
+void InstallPlatformAccessibility() {
     static const bool installed = (QAccessible::installFactory(factory), true);
     static_cast<void>(installed);
 }

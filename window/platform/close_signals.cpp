@@ -15,8 +15,7 @@ constexpr int closing_signals[] = {SIGINT, SIGTERM, SIGHUP};
 // The write end of the pipe, for the handler; -1 until it exists.
 volatile std::sig_atomic_t pipeWrite = -1;
 
-void onSignal(int number)
-{
+void onSignal(int number) {
     const int saved = errno;  // the interrupted code may be about to read it
     const unsigned char byte = static_cast<unsigned char>(number);
     if (pipeWrite >= 0) {
@@ -26,24 +25,21 @@ void onSignal(int number)
     errno = saved;
 }
 
-const char* signalName(int number)
-{
+const char* signalName(int number) {
     switch (number) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
-    default: return "a signal";
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        default: return "a signal";
     }
 }
 
-} // namespace
+}  // namespace
 
-void CloseOnSignals(QObject* owner, std::function<void(const char* name)> onSignalName)
-{
+void CloseOnSignals(QObject* owner, std::function<void(const char* name)> onSignalName) {
     static int ends[2] = {-1, -1};
     if (ends[0] < 0) {
-        if (::pipe(ends) != 0)
-            return;  // the signals keep their default: they end the process
+        if (::pipe(ends) != 0) return;  // the signals keep their default: they end the process
         for (int end : ends) {
             ::fcntl(end, F_SETFD, FD_CLOEXEC);
             ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);  // a full pipe drops, never blocks
@@ -53,14 +49,12 @@ void CloseOnSignals(QObject* owner, std::function<void(const char* name)> onSign
         action.sa_handler = onSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        for (int number : closing_signals)
-            ::sigaction(number, &action, nullptr);
+        for (int number : closing_signals) ::sigaction(number, &action, nullptr);
     }
     auto* notifier = new QSocketNotifier(ends[0], QSocketNotifier::Read, owner);
     QObject::connect(notifier, &QSocketNotifier::activated, owner, [onSignalName = std::move(onSignalName)] {
         unsigned char byte = 0;
-        while (::read(ends[0], &byte, 1) == 1)
-            onSignalName(signalName(byte));
+        while (::read(ends[0], &byte, 1) == 1) onSignalName(signalName(byte));
     });
 }
 

@@ -6,16 +6,14 @@
 
 namespace {
 
-message_function& replacement_message()
-{
+message_function& replacement_message() {
     static message_function replacement;
     return replacement;
 }
 
-} // namespace
+}  // namespace
 
-void ShowMessage(const QString& text)
-{
+void ShowMessage(const QString& text) {
     if (const message_function& replacement = replacement_message()) {
         replacement(text);
         return;
@@ -25,13 +23,11 @@ void ShowMessage(const QString& text)
     box.exec();
 }
 
-message_function SetMessageFunction(message_function replacement)
-{
+message_function SetMessageFunction(message_function replacement) {
     return std::exchange(replacement_message(), std::move(replacement));
 }
 
-void show_current_exception() noexcept
-{
+void show_current_exception() noexcept {
     // Showing may itself fail (no memory for the box): then nothing more can
     // be done for this event, and the program still goes on.
     try {

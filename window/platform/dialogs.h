@@ -26,8 +26,7 @@ void show_current_exception() noexcept;
 // user sees the message and the program goes on with the next event. The
 // exception never reaches Qt's own code, which is not written for it.
 template <class Handler>
-void handle_event(Handler&& handler) noexcept
-{
+void handle_event(Handler&& handler) noexcept {
     try {
         handler();
     } catch (...) {

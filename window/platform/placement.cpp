@@ -10,8 +10,7 @@
 
 namespace {
 
-QMargins frameMargins(const QWidget* form)
-{
+QMargins frameMargins(const QWidget* form) {
     const QWindow* window = form->windowHandle();
     return window ? window->frameMargins() : QMargins();
 }
@@ -19,28 +18,21 @@ QMargins frameMargins(const QWidget* form)
 // Wayland lets no client place its windows. Where Qt draws the title bar
 // itself it knows the frame's margins; where the compositor draws the frame
 // none are ever reported.
-bool platformPlacesWindows()
-{
-    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
+bool platformPlacesWindows() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
-QRect onScreen(const QRect& outer)
-{
+QRect onScreen(const QRect& outer) {
     const QScreen* screen = QGuiApplication::screenAt(outer.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
     return screen ? FitOnScreen(outer, screen->availableGeometry()) : outer;
 }
 
 // The frame gets the outer bounds, the client area what the frame leaves;
 // where the platform places windows itself, the size alone.
-void placeWithFrame(QWidget* form, const QRect& outer, const QMargins& frame)
-{
+void placeWithFrame(QWidget* form, const QRect& outer, const QMargins& frame) {
     const QSize client(std::max(0, outer.width() - frame.left() - frame.right()),
                        std::max(0, outer.height() - frame.top() - frame.bottom()));
     form->setMinimumSize(client);
-    if (platformPlacesWindows())
-        form->move(outer.topLeft());  // a window's position is that of its frame
+    if (platformPlacesWindows()) form->move(outer.topLeft());  // a window's position is that of its frame
     form->resize(client);
 }
 
@@ -53,20 +45,16 @@ class FrameFitter : public QObject {
 public:
     static constexpr const char* name = "frame fitter";
 
-    FrameFitter(QWidget* form, const QRect& outer) : QObject(form), m_form(form), m_outer(outer)
-    {
+    FrameFitter(QWidget* form, const QRect& outer) : QObject(form), m_form(form), m_outer(outer) {
         setObjectName(QLatin1String(name));
         form->installEventFilter(this);
     }
 
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         const QEvent::Type type = event->type();
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show)
-            return false;
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show) return false;
         const QMargins frame = frameMargins(m_form);
-        if (frame.isNull())
-            return false;
+        if (frame.isNull()) return false;
         m_form->removeEventFilter(this);
         placeWithFrame(m_form, m_outer, frame);
         deleteLater();
@@ -79,26 +67,21 @@ private:
 };
 
 // One axis of FitOnScreen: the start and the length.
-std::pair<int, int> fitAxis(int start, int length, int areaStart, int areaLength)
-{
-    if (length >= areaLength)
-        return {areaStart, areaLength};
+std::pair<int, int> fitAxis(int start, int length, int areaStart, int areaLength) {
+    if (length >= areaLength) return {areaStart, areaLength};
     return {std::clamp(start, areaStart, areaStart + areaLength - length), length};
 }
 
-} // namespace
+}  // namespace
 
-QRect FitOnScreen(const QRect& outer, const QRect& area)
-{
-    if (area.isEmpty())
-        return outer;
+QRect FitOnScreen(const QRect& outer, const QRect& area) {
+    if (area.isEmpty()) return outer;
     const auto [x, width] = fitAxis(outer.x(), outer.width(), area.x(), area.width());
     const auto [y, height] = fitAxis(outer.y(), outer.height(), area.y(), area.height());
     return {x, y, width, height};
 }
 
-void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
-{
+void SetOuterBounds(QWidget* form, int left, int top, int width, int height) {
     // Only the latest bounds wait for the frame.
     delete form->findChild<QObject*>(QLatin1String(FrameFitter::name), Qt::FindDirectChildrenOnly);
     const QRect designed(left, top, width, height);
@@ -116,12 +99,10 @@ void SetOuterBounds(QWidget* form, int left, int top, int width, int height)
         }
     }
     placeWithFrame(form, outer, frame);
-    if (frame.isNull())
-        new FrameFitter(form, outer);
+    if (frame.isNull()) new FrameFitter(form, outer);
 }
 
-QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& area)
-{
+QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& area) {
     const QPoint candidates[] = {
         {owner.right() + 1, owner.top()},
         {owner.left() - size.width(), owner.top()},
@@ -133,7 +114,8 @@ QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& area)
     for (const QPoint& at : candidates) {
         const QRect place = FitOnScreen(QRect(at, size), area);
         const QRect covered = place.intersected(owner);
-        const long long lost = covered.isEmpty() ? 0 : static_cast<long long>(covered.width()) * covered.height();
+        const long long lost =
+            covered.isEmpty() ? 0 : static_cast<long long>(covered.width()) * covered.height();
         if (bestCovered < 0 || lost < bestCovered) {
             best = place;
             bestCovered = lost;

@@ -59,8 +59,7 @@ private:
 };
 
 template <class Form>
-void TApplication::CreateForm(Form*& ref)
-{
+void TApplication::CreateForm(Form*& ref) {
     static_assert(std::is_base_of_v<QWidget, Form>, "a form is a widget");
     static_assert(alignof(Form) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "a form needs no special alignment");
     void* memory = ::operator new(sizeof(Form));

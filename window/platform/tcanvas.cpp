@@ -5,35 +5,29 @@
 #include <QPainter>
 #include <QStringDecoder>
 
-void TFont::SetName(const QString& name)
-{
+void TFont::SetName(const QString& name) {
     m_name = name;
     m_resolved.reset();
 }
 
-void TFont::SetName(std::string_view narrow)
-{
+void TFont::SetName(std::string_view narrow) {
     QStringDecoder big5("Big5");
     const QByteArrayView bytes(narrow.data(), qsizetype(narrow.size()));
     SetName(big5.isValid() ? QString(big5(bytes)) : QString::fromLocal8Bit(bytes));
 }
 
-void TFont::SetHeight(int height)
-{
+void TFont::SetHeight(int height) {
     m_height = height;
     m_resolved.reset();
 }
 
-void TFont::SetStyle(TFontStyles style)
-{
+void TFont::SetStyle(TFontStyles style) {
     m_style = style;
     m_resolved.reset();
 }
 
-QFont TFont::to_qfont() const
-{
-    if (m_resolved)
-        return *m_resolved;
+QFont TFont::to_qfont() const {
+    if (m_resolved) return *m_resolved;
 
     QFont font(m_name);
     font.setBold(m_style.Contains(fsBold));
@@ -62,21 +56,18 @@ QFont TFont::to_qfont() const
     return font;
 }
 
-void TCanvas::TextOut(int x, int y, const QString& text)
-{
+void TCanvas::TextOut(int x, int y, const QString& text) {
     if (m_picture.isNull()) {
         m_picture = QImage(m_surface->size(), QImage::Format_RGB32);
         m_picture.fill(Qt::white);
-        if (m_picture.isNull())
-            return;  // the control has no area yet; try again next time
+        if (m_picture.isNull()) return;  // the control has no area yet; try again next time
     }
     const QFont font = m_font.to_qfont();
     const QFontMetrics metrics(font);
     const QRect cell(x, y, metrics.horizontalAdvance(text), metrics.height());
 
     QPainter painter(&m_picture);
-    if (m_brush.Style() == bsSolid)
-        painter.fillRect(cell, to_qcolor(m_brush.Color()));
+    if (m_brush.Style() == bsSolid) painter.fillRect(cell, to_qcolor(m_brush.Color()));
     painter.setFont(font);
     painter.setPen(to_qcolor(m_font.Color()));
     painter.drawText(x, y + metrics.ascent(), text);
@@ -84,36 +75,28 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     m_surface->update();  // a glyph may reach past its cell
 }
 
-int TCanvas::TextWidth(const QString& text) const
-{
+int TCanvas::TextWidth(const QString& text) const {
     return QFontMetrics(m_font.to_qfont()).horizontalAdvance(text);
 }
 
-int TCanvas::TextHeight(const QString&) const
-{
-    return QFontMetrics(m_font.to_qfont()).height();
-}
+int TCanvas::TextHeight(const QString&) const { return QFontMetrics(m_font.to_qfont()).height(); }
 
 namespace {
 
 // To a screen reader a picture is a graphic, named by whoever draws on it.
-QAccessibleInterface* image_accessible(const QString& class_name, QObject* object)
-{
+QAccessibleInterface* image_accessible(const QString& class_name, QObject* object) {
     if (class_name == QLatin1String("TImage") && object && object->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
-TImage::TImage(QWidget* parent) : TControl(parent)
-{
+TImage::TImage(QWidget* parent) : TControl(parent) {
     static const bool installed = (QAccessible::installFactory(image_accessible), true);
     (void)installed;
 }
 
-void TImage::paintEvent(QPaintEvent*)
-{
-    if (!m_canvas.Picture().isNull())
-        QPainter(this).drawImage(0, 0, m_canvas.Picture());
+void TImage::paintEvent(QPaintEvent*) {
+    if (!m_canvas.Picture().isNull()) QPainter(this).drawImage(0, 0, m_canvas.Picture());
 }

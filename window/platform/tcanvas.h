@@ -17,13 +17,11 @@ enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 // A set of font styles: TFontStyles() << fsBold << fsItalic.
 class TFontStyles {
 public:
-    TFontStyles& operator<<(TFontStyle style) &
-    {
+    TFontStyles& operator<<(TFontStyle style) & {
         m_bits |= bit(style);
         return *this;
     }
-    TFontStyles operator<<(TFontStyle style) &&
-    {
+    TFontStyles operator<<(TFontStyle style) && {
         m_bits |= bit(style);
         return *this;
     }

@@ -13,9 +13,7 @@ inline constexpr TColor clLime = 0x00FF00;
 // The chart's "no colour of its own": a point drawn in its series' colour.
 inline constexpr TColor clTeeColor = 0x20000000;
 
-inline QColor to_qcolor(TColor c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
+inline QColor to_qcolor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 inline TColor from_qcolor(const QColor& q) {
     return TColor(q.red()) | TColor(q.green()) << 8 | TColor(q.blue()) << 16;

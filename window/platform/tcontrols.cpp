@@ -14,21 +14,18 @@
 namespace {
 
 // Reading a line that is not there is a fault in the caller; say which line.
-void checkIndex(int index, int count)
-{
+void checkIndex(int index, int count) {
     if (index < 0 || index >= count)
         throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
 }
 
-} // namespace
+}  // namespace
 
-bool ShowsFocus(const QWidget* control)
-{
+bool ShowsFocus(const QWidget* control) {
     return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
-void DrawFocusRing(QPainter& painter, const QRect& area)
-{
+void DrawFocusRing(QPainter& painter, const QRect& area) {
     painter.save();
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QApplication::palette().color(QPalette::Highlight), 2));
@@ -38,18 +35,13 @@ void DrawFocusRing(QPainter& painter, const QRect& area)
     painter.restore();
 }
 
-TLabel::TLabel(QWidget* parent) : TControl(parent)
-{
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
+TLabel::TLabel(QWidget* parent) : TControl(parent) { setAlignment(Qt::AlignLeft | Qt::AlignTop); }
 
-void TLabel::Click()
-{
+void TLabel::Click() {
     handle_event([this] { emit OnClick(this); });
 }
 
-void TLabel::SetLink(bool link)
-{
+void TLabel::SetLink(bool link) {
     InstallPlatformAccessibility();  // before a screen reader asks for the label
     m_link = link;
     setFocusPolicy(link ? Qt::StrongFocus : Qt::NoFocus);
@@ -61,10 +53,8 @@ void TLabel::SetLink(bool link)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
-void TLabel::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton)
-        return TControl::mousePressEvent(event);
+void TLabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return TControl::mousePressEvent(event);
     m_pressed = true;
     m_dragging = false;
     m_over = this;
@@ -72,10 +62,8 @@ void TLabel::mousePressEvent(QMouseEvent* event)
     event->accept();  // so that the moves and the release come here too
 }
 
-void TLabel::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!m_pressed || !(event->buttons() & Qt::LeftButton))
-        return TControl::mouseMoveEvent(event);
+void TLabel::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton)) return TControl::mouseMoveEvent(event);
     event->accept();
     // A quick stroke moves many pixels between two events: walk the segment
     // in steps smaller than a label so that none crossed is missed.
@@ -97,29 +85,23 @@ void TLabel::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
-void TLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton)
-        return TControl::mouseReleaseEvent(event);
+void TLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return TControl::mouseReleaseEvent(event);
     const bool click = m_pressed && !m_dragging && rect().contains(event->position().toPoint());
     m_pressed = m_dragging = false;
     m_over = nullptr;
     event->accept();
-    if (click)
-        Click();
+    if (click) Click();
 }
 
-void TLabel::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void TLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     // Qt turns the second press of a double click into this event, and by
     // default into one more press: it is the first click's echo, not a click.
-    if (event->button() != Qt::LeftButton)
-        return TControl::mouseDoubleClickEvent(event);
+    if (event->button() != Qt::LeftButton) return TControl::mouseDoubleClickEvent(event);
     event->accept();
 }
 
-void TLabel::keyPressEvent(QKeyEvent* event)
-{
+void TLabel::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (event->key() == Qt::Key_Space || (m_link && enter)) {
         if (!event->isAutoRepeat())  // holding Space switches once
@@ -132,38 +114,31 @@ void TLabel::keyPressEvent(QKeyEvent* event)
     TControl::keyPressEvent(event);
 }
 
-void TLabel::focusInEvent(QFocusEvent* event)
-{
+void TLabel::focusInEvent(QFocusEvent* event) {
     TControl::focusInEvent(event);
     handle_event([this] { emit OnEnter(this); });
 }
 
-TLabel* TLabel::siblingAt(QPoint point) const
-{
+TLabel* TLabel::siblingAt(QPoint point) const {
     const QWidget* parent = parentWidget();
-    if (!parent)
-        return rect().contains(point) ? const_cast<TLabel*>(this) : nullptr;
+    if (!parent) return rect().contains(point) ? const_cast<TLabel*>(this) : nullptr;
     auto* label = qobject_cast<TLabel*>(parent->childAt(mapToParent(point)));
     return label && label->parentWidget() == parent ? label : nullptr;
 }
 
-void TLabel::dragEntered(TLabel* source)
-{
+void TLabel::dragEntered(TLabel* source) {
     handle_event([this, source] { emit OnDragOver(this, source); });
 }
 
-TButton::TButton(QWidget* parent) : TControl(parent)
-{
+TButton::TButton(QWidget* parent) : TControl(parent) {
     connect(this, &QPushButton::clicked, this, [this] { handle_event([this] { emit OnClick(this); }); });
 }
 
-void TButton::keyPressEvent(QKeyEvent* event)
-{
+void TButton::keyPressEvent(QKeyEvent* event) {
     // Qt's push buttons take Enter only in dialogs; on the form it presses the
     // focused button, as Space does.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (!event->isAutoRepeat())
-            click();
+        if (!event->isAutoRepeat()) click();
         event->accept();
         return;
     }
@@ -171,14 +146,12 @@ void TButton::keyPressEvent(QKeyEvent* event)
 }
 
 template <class Items>
-void ItemLines<Items>::Clear()
-{
+void ItemLines<Items>::Clear() {
     m_items->clear();
 }
 
 template <class Items>
-void ItemLines<Items>::Add(const QString& line)
-{
+void ItemLines<Items>::Add(const QString& line) {
     if constexpr (std::is_base_of_v<QComboBox, Items>) {
         const int selected = m_items->currentIndex();
         m_items->addItem(line);
@@ -189,14 +162,12 @@ void ItemLines<Items>::Add(const QString& line)
 }
 
 template <class Items>
-int ItemLines<Items>::Count() const
-{
+int ItemLines<Items>::Count() const {
     return m_items->count();
 }
 
 template <class Items>
-QString ItemLines<Items>::Strings(int index) const
-{
+QString ItemLines<Items>::Strings(int index) const {
     checkIndex(index, Count());
     if constexpr (std::is_base_of_v<QComboBox, Items>)
         return m_items->itemText(index);
@@ -209,40 +180,33 @@ template class ItemLines<QListWidget>;
 
 TGroupBox::TGroupBox(QWidget* parent) : TControl(parent) {}
 
-TComboBox::TComboBox(QWidget* parent) : TControl(parent)
-{
+TComboBox::TComboBox(QWidget* parent) : TControl(parent) {
     connect(this, &QComboBox::activated, this, [this] { handle_event([this] { emit OnChange(this); }); });
 }
 
 TListBox::TListBox(QWidget* parent) : TControl(parent) {}
 
 // The ring is drawn on the viewport, which a focus change does not repaint.
-void TListBox::focusInEvent(QFocusEvent* event)
-{
+void TListBox::focusInEvent(QFocusEvent* event) {
     TControl::focusInEvent(event);
     viewport()->update();
 }
 
-void TListBox::focusOutEvent(QFocusEvent* event)
-{
+void TListBox::focusOutEvent(QFocusEvent* event) {
     TControl::focusOutEvent(event);
     viewport()->update();
 }
 
-int TListBox::TopIndex() const
-{
+int TListBox::TopIndex() const {
     const QModelIndex top = indexAt(QPoint(0, 0));
     return top.isValid() ? top.row() : 0;
 }
 
-void TListBox::SetTopIndex(int index)
-{
-    if (QListWidgetItem* line = item(index))
-        scrollToItem(line, QAbstractItemView::PositionAtTop);
+void TListBox::SetTopIndex(int index) {
+    if (QListWidgetItem* line = item(index)) scrollToItem(line, QAbstractItemView::PositionAtTop);
 }
 
-bool TListBox::LineInView(int index) const
-{
+bool TListBox::LineInView(int index) const {
     const QListWidgetItem* line = item(index);
     return line && viewport()->rect().contains(visualItemRect(line));
 }

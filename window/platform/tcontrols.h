@@ -47,8 +47,7 @@ public:
 
     // A control with a parent is shown inside it (Qt hides a widget whose
     // parent changes); without one it is hidden rather than made a window.
-    void SetParent(QWidget* parent)
-    {
+    void SetParent(QWidget* parent) {
         this->setParent(parent);
         this->setVisible(parent != nullptr);
     }
@@ -58,8 +57,7 @@ public:
 
     // Through the palette rather than a style sheet, so Color() reads the
     // new colour back at once.
-    void SetColor(TColor color)
-    {
+    void SetColor(TColor color) {
         QPalette palette = this->palette();
         palette.setColor(QPalette::Window, to_qcolor(color));
         this->setPalette(palette);
@@ -76,8 +74,7 @@ protected:
     virtual QRect RingArea() { return RingSurface()->rect(); }
 
     // Qt paints the control, then the ring goes over it while it shows the focus.
-    void paintEvent(QPaintEvent* event) override
-    {
+    void paintEvent(QPaintEvent* event) override {
         Base::paintEvent(event);
         if (ShowsFocus(this)) {
             QPainter painter(RingSurface());

@@ -18,39 +18,34 @@ namespace {
 template <class Reply>
 using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     const Owned<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr), &std::free);
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr),
+        &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // The 32-bit values of a property, or none.
 Owned<xcb_get_property_reply_t> cardinals(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property,
-                                          xcb_atom_t type, std::uint32_t count)
-{
+                                          xcb_atom_t type, std::uint32_t count) {
     return {xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, count), nullptr),
             &std::free};
 }
 
-} // namespace
+}  // namespace
 
-QMargins FrameMarginsBeforeShow(QWidget* window)
-{
+QMargins FrameMarginsBeforeShow(QWidget* window) {
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return {};
+    if (!x11 || !x11->connection()) return {};
     xcb_connection_t* c = x11->connection();
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const xcb_atom_t request = atom(c, "_NET_REQUEST_FRAME_EXTENTS"), extents = atom(c, "_NET_FRAME_EXTENTS");
 
     // Only a running window manager lists what it supports on the root.
     const auto supported = cardinals(c, root, atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 1024);
-    if (!supported || supported->format != 32)
-        return {};
+    if (!supported || supported->format != 32) return {};
     const auto* listed = static_cast<const xcb_atom_t*>(xcb_get_property_value(supported.get()));
-    if (std::find(listed, listed + supported->value_len, request) == listed + supported->value_len)
-        return {};
+    if (std::find(listed, listed + supported->value_len, request) == listed + supported->value_len) return {};
 
     const auto id = xcb_window_t(window->winId());  // the native window, not yet mapped
     xcb_client_message_event_t message{};
@@ -83,9 +78,6 @@ QMargins FrameMarginsBeforeShow(QWidget* window)
 
 #else
 
-QMargins FrameMarginsBeforeShow(QWidget*)
-{
-    return {};
-}
+QMargins FrameMarginsBeforeShow(QWidget*) { return {}; }
 
 #endif

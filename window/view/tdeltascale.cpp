@@ -12,68 +12,59 @@
 #include "view_math.h"
 #include "view_text.h"
 
-TDeltaScale::TDeltaScale(QWidget* parent) : QWidget(parent)
-{
+TDeltaScale::TDeltaScale(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
-void TDeltaScale::SetDeltas(const std::array<std::span<const float>, 3>& deltas, bool trained)
-{
-    for (int L = 0; L < layer_count; ++L)
-        m_deltas[L].assign(deltas[L].begin(), deltas[L].end());
+void TDeltaScale::SetDeltas(const std::array<std::span<const float>, 3>& deltas, bool trained) {
+    for (int L = 0; L < layer_count; ++L) m_deltas[L].assign(deltas[L].begin(), deltas[L].end());
     m_trained = trained;
     update();
 }
 
 // The layer names left of the rows, the decade labels and three lines of
 // text below them: all from the font.
-int TDeltaScale::labelWidth() const
-{
+int TDeltaScale::labelWidth() const {
     int width = 0;
     for (int L = 0; L < layer_count; ++L)
         width = std::max(width, fontMetrics().horizontalAdvance(view::layer_name(L)));
     return width + 8;
 }
 
-int TDeltaScale::axisHeight() const
-{
-    return fontMetrics().height() * 5 + 8;
+int TDeltaScale::axisHeight() const { return fontMetrics().height() * 5 + 8; }
+
+QSize TDeltaScale::sizeHint() const {
+    return {labelWidth() + fontMetrics().horizontalAdvance(QStringLiteral("0")) * 34,
+            3 * fontMetrics().height() * 2 + axisHeight()};
 }
 
-QSize TDeltaScale::sizeHint() const
-{
-    return {labelWidth() + fontMetrics().horizontalAdvance(QStringLiteral("0")) * 34, 3 * fontMetrics().height() * 2 + axisHeight()};
+QSize TDeltaScale::minimumSizeHint() const {
+    return {labelWidth() + fontMetrics().horizontalAdvance(QStringLiteral("0")) * 30,
+            3 * fontMetrics().height() + axisHeight()};
 }
 
-QSize TDeltaScale::minimumSizeHint() const
-{
-    return {labelWidth() + fontMetrics().horizontalAdvance(QStringLiteral("0")) * 30, 3 * fontMetrics().height() + axisHeight()};
-}
-
-QRect TDeltaScale::AxisRect() const
-{
-    const int right = fontMetrics().horizontalAdvance(QStringLiteral("1E-00")) / 2 + 4;  // half the last label
+QRect TDeltaScale::AxisRect() const {
+    const int right =
+        fontMetrics().horizontalAdvance(QStringLiteral("1E-00")) / 2 + 4;  // half the last label
     return QRect(labelWidth(), 0, width() - labelWidth() - right, height() - axisHeight());
 }
 
-QRect TDeltaScale::RowRect(int layer) const
-{
+QRect TDeltaScale::RowRect(int layer) const {
     // The output layer on top, as the deltas are computed from the top down.
     const QRect axis = AxisRect();
     const int row = layer_count - 1 - layer;
-    return QRect(axis.left(), axis.top() + axis.height() * row / layer_count, axis.width(), axis.height() / layer_count);
+    return QRect(axis.left(), axis.top() + axis.height() * row / layer_count, axis.width(),
+                 axis.height() / layer_count);
 }
 
-void TDeltaScale::paintEvent(QPaintEvent*)
-{
+void TDeltaScale::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const view::Colours colours = view::colours(palette());
     const QRect axis = AxisRect();
     painter.fillRect(axis, colours.panel);
-    if (ShowsFocus(this))
-        DrawFocusRing(painter, RowRect(m_current));
+    if (ShowsFocus(this)) DrawFocusRing(painter, RowRect(m_current));
     if (!m_trained) {
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(axis.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
@@ -86,8 +77,7 @@ void TDeltaScale::paintEvent(QPaintEvent*)
     // would run into each other.
     const int labelRoom = fontMetrics().horizontalAdvance(QStringLiteral("1E-14")) + 6;
     int every = 2;
-    while (every < decades && axis.width() * every / decades < labelRoom)
-        every *= 2;
+    while (every < decades && axis.width() * every / decades < labelRoom) every *= 2;
     for (int e = 0; e <= decades; ++e) {
         const int x = axis.left() + axis.width() * e / decades;
         painter.setPen(colours.gridline);
@@ -103,8 +93,8 @@ void TDeltaScale::paintEvent(QPaintEvent*)
     for (int L = 0; L < layer_count; ++L) {
         const QRect row = RowRect(L);
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(QRect(0, row.top(), labelWidth() - 4, row.height()), Qt::AlignRight | Qt::AlignVCenter,
-                         view::layer_name(L));
+        painter.drawText(QRect(0, row.top(), labelWidth() - 4, row.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, view::layer_name(L));
         if (L == m_hovered)
             painter.fillRect(row.adjusted(3, 3, -3, -3), palette().color(QPalette::AlternateBase));
         painter.setPen(QPen(colours.mark, 1));
@@ -133,12 +123,10 @@ void TDeltaScale::paintEvent(QPaintEvent*)
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines.join(QLatin1Char('\n')));
 }
 
-void TDeltaScale::mouseMoveEvent(QMouseEvent* event)
-{
+void TDeltaScale::mouseMoveEvent(QMouseEvent* event) {
     int layer = -1;
     for (int L = 0; L < layer_count; ++L)
-        if (RowRect(L).contains(event->position().toPoint()))
-            layer = L;
+        if (RowRect(L).contains(event->position().toPoint())) layer = L;
     if (layer != m_hovered) {
         m_hovered = layer;
         update();
@@ -146,8 +134,7 @@ void TDeltaScale::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
-void TDeltaScale::leaveEvent(QEvent*)
-{
+void TDeltaScale::leaveEvent(QEvent*) {
     if (m_hovered >= 0) {
         m_hovered = -1;
         update();
@@ -155,8 +142,7 @@ void TDeltaScale::leaveEvent(QEvent*)
     }
 }
 
-void TDeltaScale::keyPressEvent(QKeyEvent* event)
-{
+void TDeltaScale::keyPressEvent(QKeyEvent* event) {
     // Up is towards the output layer, drawn on top.
     int to = m_current;
     if (event->key() == Qt::Key_Up)
@@ -173,15 +159,13 @@ void TDeltaScale::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void TDeltaScale::focusInEvent(QFocusEvent* event)
-{
+void TDeltaScale::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     update();
     emit CurrentChanged(m_current);
 }
 
-void TDeltaScale::focusOutEvent(QFocusEvent* event)
-{
+void TDeltaScale::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
     update();
 }

@@ -12,7 +12,8 @@ namespace {
 // A number as the spin boxes show it, without trailing zeros: 0.5, 1, 2.25.
 QString number(real v) { return QString::number(static_cast<double>(v), 'g', 6); }
 
-QDoubleSpinBox* spin_box(QWidget* parent, const QString& name, double low, double high, double step, real value) {
+QDoubleSpinBox* spin_box(QWidget* parent, const QString& name, double low, double high, double step,
+                         real value) {
     auto* box = new QDoubleSpinBox(parent);
     box->setRange(low, high);
     box->setDecimals(2);
@@ -25,8 +26,9 @@ QDoubleSpinBox* spin_box(QWidget* parent, const QString& name, double low, doubl
 }  // namespace
 
 QString start_text(const learning& how) {
-    return how.start == start_kind::designed ? QStringLiteral("start as designed")
-                                             : QStringLiteral("start zero mean, deviation %1").arg(number(how.deviation));
+    return how.start == start_kind::designed
+               ? QStringLiteral("start as designed")
+               : QStringLiteral("start zero mean, deviation %1").arg(number(how.deviation));
 }
 
 QString step_text(const learning& how) {
@@ -43,8 +45,7 @@ QString train_hint(const learning& in_effect, const learning& chosen) {
     return QStringLiteral("Trains with: %1; %2").arg(start_text(next), step_text(next));
 }
 
-TLearningPanel::TLearningPanel(QWidget* parent) : QGroupBox(QStringLiteral("Learning"), parent)
-{
+TLearningPanel::TLearningPanel(QWidget* parent) : QGroupBox(QStringLiteral("Learning"), parent) {
     auto* start = new QGroupBox(QStringLiteral("Start"), this);
     m_designedStart = new QRadioButton(QStringLiteral("as designed"), start);
     m_zeroMean = new QRadioButton(QStringLiteral("zero mean"), start);
@@ -79,8 +80,7 @@ TLearningPanel::TLearningPanel(QWidget* parent) : QGroupBox(QStringLiteral("Lear
 
     // A group box is otherwise named after the box around it.
     setAccessibleName(title());
-    for (QGroupBox* group : {start, rule})
-        group->setAccessibleName(group->title());
+    for (QGroupBox* group : {start, rule}) group->setAccessibleName(group->title());
 
     // The two groups side by side, the rule's longer choice taking the room
     // left; the rate and the button below; then what is in effect.
@@ -94,8 +94,7 @@ TLearningPanel::TLearningPanel(QWidget* parent) : QGroupBox(QStringLiteral("Lear
     rate_row->addWidget(m_newStart);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 6, 6, 6);
-    for (QLayout* inner : {start_column, rule_column})
-        inner->setContentsMargins(6, 6, 6, 6);
+    for (QLayout* inner : {start_column, rule_column}) inner->setContentsMargins(6, 6, 6, 6);
     column->addLayout(groups);
     column->addLayout(rate_row);
     column->addWidget(m_inEffectLabel);
@@ -105,8 +104,7 @@ TLearningPanel::TLearningPanel(QWidget* parent) : QGroupBox(QStringLiteral("Lear
     m_deviation->setEnabled(false);
     for (QRadioButton* choice : {m_designedStart, m_zeroMean, m_designedRule, m_slopeRule})
         connect(choice, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
-                readChoices();
+            if (on) readChoices();
         });
     for (QDoubleSpinBox* box : {m_deviation, m_rate})
         connect(box, &QDoubleSpinBox::valueChanged, this, &TLearningPanel::readChoices);
@@ -114,8 +112,7 @@ TLearningPanel::TLearningPanel(QWidget* parent) : QGroupBox(QStringLiteral("Lear
     showInEffect();
 }
 
-void TLearningPanel::readChoices()
-{
+void TLearningPanel::readChoices() {
     m_chosen.start = m_zeroMean->isChecked() ? start_kind::zero_mean : start_kind::designed;
     m_chosen.deviation = static_cast<real>(m_deviation->value());
     m_chosen.rule = m_slopeRule->isChecked() ? rule_kind::slope : rule_kind::designed;
@@ -125,26 +122,21 @@ void TLearningPanel::readChoices()
     emit Changed();
 }
 
-void TLearningPanel::SetInEffect(const learning& how)
-{
+void TLearningPanel::SetInEffect(const learning& how) {
     m_inEffect = how;
     showInEffect();
 }
 
-QString TLearningPanel::InEffectText() const
-{
-    return m_inEffectLabel->text();
-}
+QString TLearningPanel::InEffectText() const { return m_inEffectLabel->text(); }
 
-void TLearningPanel::showInEffect()
-{
+void TLearningPanel::showInEffect() {
     QString text = QStringLiteral("In effect: %1; %2.").arg(start_text(m_inEffect), step_text(m_inEffect));
     if (m_chosen.rule != m_inEffect.rule || m_chosen.rate != m_inEffect.rate)
         text += QStringLiteral("\nNext Train: %1.").arg(step_text(m_chosen));
-    const bool same_start = m_chosen.start == m_inEffect.start &&
-                            (m_chosen.start == start_kind::designed || m_chosen.deviation == m_inEffect.deviation);
-    if (!same_start)
-        text += QStringLiteral("\nNew start: %1.").arg(start_text(m_chosen));
+    const bool same_start =
+        m_chosen.start == m_inEffect.start &&
+        (m_chosen.start == start_kind::designed || m_chosen.deviation == m_inEffect.deviation);
+    if (!same_start) text += QStringLiteral("\nNew start: %1.").arg(start_text(m_chosen));
     m_inEffectLabel->setText(text);
     m_inEffectLabel->setAccessibleDescription(text);
 }

@@ -18,27 +18,25 @@
 
 namespace {
 
-const QString pointing_hint = QStringLiteral("Point at a neuron or a weight, or move the focus there, to read its value");
+const QString pointing_hint =
+    QStringLiteral("Point at a neuron or a weight, or move the focus there, to read its value");
 
-QLabel* wrapping(QLabel* label)
-{
+QLabel* wrapping(QLabel* label) {
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
-QLabel* bold(QLabel* label)
-{
+QLabel* bold(QLabel* label) {
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
     return label;
 }
 
-} // namespace
+}  // namespace
 
-TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt::Window), m_network(nw)
-{
+TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt::Window), m_network(nw) {
     setWindowTitle(QStringLiteral("Network"));
     const int line = fontMetrics().height();
     // Two rows: the input, the outputs and the selected neuron's weights
@@ -93,8 +91,7 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
                 readOut(view::neuron_name(L, j, m_outputs[L][j], delta(L, j)));
         });
         connect(grid, &TValueGrid::Hovered, this, [this, L](int j) {
-            if (j < 0)
-                return readOut(pointing_hint);
+            if (j < 0) return readOut(pointing_hint);
             select(L, j);
             readOut(view::neuron_name(L, j, m_outputs[L][j], delta(L, j)));
         });
@@ -137,8 +134,7 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     m_inRange->setMinimumWidth(rangeWidth);
     m_outRange->setMinimumWidth(rangeWidth);
     auto weightRead = [this](bool in, int k) {
-        if (k < 0)
-            return readOut(pointing_hint);
+        if (k < 0) return readOut(pointing_hint);
         if (in && k < static_cast<int>(m_selectedIn.size()))
             readOut(view::weight_text(m_layer, m_neuron, k, m_selectedIn[k]));
         else if (!in && k < static_cast<int>(m_selectedOut.size()))
@@ -169,13 +165,16 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     root->addLayout(right, 1, 2);
 
     // Every weight: a map per layer, each on the shared scale or its own.
-    auto* heatBox = new QGroupBox(QStringLiteral("Every weight: a row per neuron, a column per input"), m_contents);
+    auto* heatBox =
+        new QGroupBox(QStringLiteral("Every weight: a row per neuron, a column per input"), m_contents);
     auto* heat = new QGridLayout(heatBox);
     const int heatCell[layer_count] = {4, 4, 6};
     for (int L = 0; L < layer_count; ++L) {
-        heat->addWidget(new QLabel(QStringLiteral("%1, %2 x %3").arg(view::layer_title(L)).arg(layer_size[L]).arg(fan_in(L)),
-                                   heatBox),
-                        0, L);
+        heat->addWidget(
+            new QLabel(
+                QStringLiteral("%1, %2 x %3").arg(view::layer_title(L)).arg(layer_size[L]).arg(fan_in(L)),
+                heatBox),
+            0, L);
         auto* map = m_heat[L] = new TValueGrid(heatBox);
         map->SetScale(TValueGrid::Scale::weights);
         map->SetSelectable(true, false);
@@ -193,7 +192,8 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     }
     // Weights near 0.01 look white on a scale that reaches 0.24: each map on
     // its own range shows their pattern, and is where a student starts.
-    m_ownScales = new QCheckBox(QStringLiteral("Each map on its own scale (else one scale for all)"), heatBox);
+    m_ownScales =
+        new QCheckBox(QStringLiteral("Each map on its own scale (else one scale for all)"), heatBox);
     m_ownScales->setChecked(true);
     connect(m_ownScales, &QCheckBox::toggled, this, [this] {
         showScales();
@@ -218,20 +218,17 @@ TNetworkView::TNetworkView(QWidget* form, const network& nw) : QWidget(form, Qt:
     window->addWidget(m_readOut);
 
     // Tab visits every panel in reading order; the arrows move inside one.
-    QWidget* order[] = {m_layers[0], m_layers[1], m_layers[2], m_incoming, m_outgoing,
-                        m_deltaScale, m_heat[0], m_heat[1], m_heat[2], m_ownScales};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    QWidget* order[] = {m_layers[0],  m_layers[1], m_layers[2], m_incoming, m_outgoing,
+                        m_deltaScale, m_heat[0],   m_heat[1],   m_heat[2],  m_ownScales};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
-void TNetworkView::Open()
-{
+void TNetworkView::Open() {
     const bool open = isVisible();
     if (!m_placed && parentWidget()) {
         // Beside the form, where it covers none of the cells, list boxes or digit.
         m_placed = true;
-        if (m_stale)
-            refresh();  // the texts it will show take their room first
+        if (m_stale) refresh();  // the texts it will show take their room first
         const QWidget* form = parentWidget();
         if (const QScreen* screen = form->screen()) {
             // All its panels where the screen has room, else what fits.
@@ -244,66 +241,53 @@ void TNetworkView::Open()
             hide();
             setAttribute(Qt::WA_DontShowOnScreen, false);
             const QSize whole = m_contents->sizeHint() + QSize(0, m_readOut->sizeHint().height());
-            const QRect place = PlaceBeside(form->frameGeometry(), whole + frame, screen->availableGeometry());
+            const QRect place =
+                PlaceBeside(form->frameGeometry(), whole + frame, screen->availableGeometry());
             // The frame goes where placed; the window inside it as in the form's.
             const QPoint inside = form->geometry().topLeft() - form->frameGeometry().topLeft();
             setGeometry(QRect(place.topLeft() + inside, place.size() - frame));
         }
     }
-    show();  // refreshes in showEvent when a change came while hidden
-    if (open)
-        raise();  // a window just shown is on top already
+    show();             // refreshes in showEvent when a change came while hidden
+    if (open) raise();  // a window just shown is on top already
     activateWindow();
 }
 
-void TNetworkView::EngineChanged(bool trained)
-{
+void TNetworkView::EngineChanged(bool trained) {
     m_byInput = false;
     m_trained = m_trained || trained;
     m_stale = true;
-    if (isVisible())
-        refresh();
+    if (isVisible()) refresh();
 }
 
-void TNetworkView::InputChanged()
-{
+void TNetworkView::InputChanged() {
     m_byInput = true;
     m_stale = true;
-    if (isVisible())
-        refresh();
+    if (isVisible()) refresh();
 }
 
-void TNetworkView::StartedAgain()
-{
+void TNetworkView::StartedAgain() {
     m_trained = false;
     InputChanged();
 }
 
-void TNetworkView::SetCellsShowInput(bool shown)
-{
-    if (shown == m_cellsShowInput)
-        return;
+void TNetworkView::SetCellsShowInput(bool shown) {
+    if (shown == m_cellsShowInput) return;
     m_cellsShowInput = shown;
-    if (isVisible())
-        showInput();
+    if (isVisible()) showInput();
 }
 
-void TNetworkView::showEvent(QShowEvent* event)
-{
-    if (m_stale)
-        refresh();
+void TNetworkView::showEvent(QShowEvent* event) {
+    if (m_stale) refresh();
     QWidget::showEvent(event);
 }
 
-void TNetworkView::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::PaletteChange)
-        colourReadOut();
+void TNetworkView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) colourReadOut();
     QWidget::changeEvent(event);
 }
 
-void TNetworkView::colourReadOut()
-{
+void TNetworkView::colourReadOut() {
     const ReadoutColours colours = ReadoutColoursOf(palette());
     QPalette strip = m_readOut->palette();
     strip.setColor(QPalette::Window, colours.background);
@@ -311,12 +295,10 @@ void TNetworkView::colourReadOut()
     m_readOut->setPalette(strip);
 }
 
-void TNetworkView::refresh()
-{
+void TNetworkView::refresh() {
     m_stale = false;
     m_shown = m_network;  // same sizes after the first time: no allocation
-    if (m_byInput)
-        forward_pass(m_shown);
+    if (m_byInput) forward_pass(m_shown);
     for (int L = 0; L < layer_count; ++L) {
         m_outputs[L].clear();
         m_deltas[L].clear();
@@ -328,8 +310,7 @@ void TNetworkView::refresh()
         }
     }
     m_limit = 0;
-    for (const auto& w : m_weights)
-        m_limit = std::max(m_limit, view::weight_limit(w));
+    for (const auto& w : m_weights) m_limit = std::max(m_limit, view::weight_limit(w));
     m_winner = winner(m_shown);
     showInput();
     showNeurons();
@@ -338,8 +319,7 @@ void TNetworkView::refresh()
     readOut(pointing_hint);  // what it said was of the numbers before
 }
 
-void TNetworkView::showInput()
-{
+void TNetworkView::showInput() {
     std::vector<float> cells(m_shown.input_bit.begin(), m_shown.input_bit.end());
     m_inputPicture->SetValues(cells, cell_rows, cell_columns);
     m_inputTitle->setText(QStringLiteral("Input: ") + view::input_title(m_shown.input_bit).toLower());
@@ -349,27 +329,21 @@ void TNetworkView::showInput()
     m_inputPicture->setAccessibleDescription(m_inputTitle->text());
 }
 
-std::optional<float> TNetworkView::delta(int layer, int j) const
-{
-    if (!m_trained)
-        return std::nullopt;
+std::optional<float> TNetworkView::delta(int layer, int j) const {
+    if (!m_trained) return std::nullopt;
     return m_deltas[layer][j];
 }
 
-QString TNetworkView::heatMapItem(int layer, int i) const
-{
-    if (i < 0 || i >= static_cast<int>(m_weights[layer].size()))
-        return pointing_hint;
+QString TNetworkView::heatMapItem(int layer, int i) const {
+    if (i < 0 || i >= static_cast<int>(m_weights[layer].size())) return pointing_hint;
     // Row j is neuron j, column k its input k.
     return view::weight_text(layer, i / fan_in(layer), i % fan_in(layer), m_weights[layer][i]);
 }
 
-void TNetworkView::showNeurons()
-{
+void TNetworkView::showNeurons() {
     static constexpr int rows[layer_count] = {cell_rows, layer_size[1], layer_size[2]};
     for (int L = 0; L < layer_count; ++L) {
-        if (m_shown.layers[L].empty())
-            continue;
+        if (m_shown.layers[L].empty()) continue;
         TValueGrid* grid = m_layers[L];
         grid->SetValues(m_outputs[L], rows[L], layer_size[L] / rows[L]);
         QStringList names;
@@ -394,8 +368,7 @@ void TNetworkView::showNeurons()
                                                      : QStringLiteral("No training yet"));
 }
 
-void TNetworkView::showScales()
-{
+void TNetworkView::showScales() {
     const bool own = m_ownScales->isChecked();
     for (int L = 0; L < layer_count; ++L) {
         const float limit = own ? view::weight_limit(m_weights[L]) : m_limit;
@@ -404,19 +377,15 @@ void TNetworkView::showScales()
     }
 }
 
-void TNetworkView::select(int layer, int neuron)
-{
-    if (layer == m_layer && neuron == m_neuron)
-        return;
+void TNetworkView::select(int layer, int neuron) {
+    if (layer == m_layer && neuron == m_neuron) return;
     m_layer = layer;
     m_neuron = neuron;
     showSelected();
 }
 
-void TNetworkView::showSelected()
-{
-    if (m_shown.layers[m_layer].empty())
-        return;
+void TNetworkView::showSelected() {
+    if (m_shown.layers[m_layer].empty()) return;
     const std::vector<real>& in = m_shown.layers[m_layer][m_neuron].weight;
     m_selectedIn.assign(in.begin(), in.end());
     if (m_layer == 2)
@@ -426,8 +395,7 @@ void TNetworkView::showSelected()
 
     m_selectedOut.clear();
     if (m_layer + 1 < layer_count)
-        for (const neuron& n : m_shown.layers[m_layer + 1])
-            m_selectedOut.push_back(n.weight[m_neuron]);
+        for (const neuron& n : m_shown.layers[m_layer + 1]) m_selectedOut.push_back(n.weight[m_neuron]);
     m_outgoing->SetValues(m_selectedOut, static_cast<int>(m_selectedOut.size()), 1);
     m_outgoing->setVisible(!m_selectedOut.empty());
 
@@ -443,13 +411,13 @@ void TNetworkView::showSelected()
         m_outScale->SetLimit(outLimit);
     }
     m_outScale->setVisible(m_layer + 1 < layer_count);
-    for (int L = 0; L < layer_count; ++L)
-        m_layers[L]->SetHighlighted(L == m_layer ? m_neuron : -1);
+    for (int L = 0; L < layer_count; ++L) m_layers[L]->SetHighlighted(L == m_layer ? m_neuron : -1);
 
     const QString whose = view::neuron_title(m_layer, m_neuron);
     m_weightsBox->setTitle(QStringLiteral("Weights of ") + whose.toLower());
-    m_inTitle->setText(QStringLiteral("In, from ") +
-                       (m_layer == 0 ? QStringLiteral("the cells") : view::layer_name(m_layer - 1).toLower()));
+    m_inTitle->setText(QStringLiteral("In, from ") + (m_layer == 0
+                                                          ? QStringLiteral("the cells")
+                                                          : view::layer_name(m_layer - 1).toLower()));
     m_inRange->setText(view::short_range(m_selectedIn));
     if (m_layer + 1 < layer_count) {
         m_outTitle->setText(QStringLiteral("Out, to ") + view::layer_name(m_layer + 1).toLower());
@@ -465,13 +433,9 @@ void TNetworkView::showSelected()
         m_outgoing->setAccessibleDescription(view::neuron_weights_description(m_layer, false, m_selectedOut));
 }
 
-void TNetworkView::readOut(const QString& text)
-{
-    m_readOut->setText(text);
-}
+void TNetworkView::readOut(const QString& text) { m_readOut->setText(text); }
 
-void TNetworkView::keyPressEvent(QKeyEvent* event)
-{
+void TNetworkView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
         return;

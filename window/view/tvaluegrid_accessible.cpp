@@ -25,27 +25,21 @@ public:
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessible::Role role() const override { return QAccessible::ListItem; }
 
-    QString text(QAccessible::Text t) const override
-    {
-        if (t != QAccessible::Name || !isValid() || m_cell >= m_grid->ItemNames().size())
-            return {};
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name || !isValid() || m_cell >= m_grid->ItemNames().size()) return {};
         return m_grid->ItemNames().at(m_cell);
     }
     void setText(QAccessible::Text, const QString&) override {}
 
-    QRect rect() const override
-    {
-        if (!isValid())
-            return {};
+    QRect rect() const override {
+        if (!isValid()) return {};
         const QRect r = m_grid->CellRect(m_cell);
         return QRect(m_grid->mapToGlobal(r.topLeft()), r.size());
     }
 
-    QAccessible::State state() const override
-    {
+    QAccessible::State state() const override {
         QAccessible::State s;
-        if (!isValid())
-            return s;
+        if (!isValid()) return s;
         s.focusable = s.selectable = true;
         s.selected = m_grid->Current() == m_cell;
         s.focused = s.selected && m_grid->hasFocus();
@@ -61,15 +55,11 @@ private:
 class grid_accessible final : public QAccessibleWidget {
 public:
     explicit grid_accessible(TValueGrid* grid)
-        : QAccessibleWidget(grid, grid->Listed() ? QAccessible::List : QAccessible::Graphic)
-    {
-    }
+        : QAccessibleWidget(grid, grid->Listed() ? QAccessible::List : QAccessible::Graphic) {}
 
-    ~grid_accessible() override
-    {
+    ~grid_accessible() override {
         for (QAccessibleInterface* cell : m_cells)
-            if (cell)
-                QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cell));
+            if (cell) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cell));
     }
 
     TValueGrid* grid() const { return static_cast<TValueGrid*>(widget()); }
@@ -77,12 +67,9 @@ public:
 
     int childCount() const override { return listed() ? grid()->Count() : 0; }
 
-    QAccessibleInterface* child(int index) const override
-    {
-        if (index < 0 || index >= childCount())
-            return nullptr;
-        if (m_cells.size() <= static_cast<size_t>(index))
-            m_cells.resize(index + 1, nullptr);
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= childCount()) return nullptr;
+        if (m_cells.size() <= static_cast<size_t>(index)) m_cells.resize(index + 1, nullptr);
         if (!m_cells[index]) {
             m_cells[index] = new cell_accessible(grid(), index);
             QAccessible::registerAccessibleInterface(m_cells[index]);
@@ -91,57 +78,46 @@ public:
     }
 
     // The item of that cell if a screen reader has asked for it, else null.
-    QAccessibleInterface* made(int index) const
-    {
+    QAccessibleInterface* made(int index) const {
         return index >= 0 && static_cast<size_t>(index) < m_cells.size() ? m_cells[index] : nullptr;
     }
 
-    int indexOfChild(const QAccessibleInterface* child) const override
-    {
+    int indexOfChild(const QAccessibleInterface* child) const override {
         for (size_t i = 0; i < m_cells.size(); ++i)
-            if (m_cells[i] == child)
-                return static_cast<int>(i);
+            if (m_cells[i] == child) return static_cast<int>(i);
         return -1;
     }
 
-    QAccessibleInterface* childAt(int x, int y) const override
-    {
-        if (!listed())
-            return nullptr;
+    QAccessibleInterface* childAt(int x, int y) const override {
+        if (!listed()) return nullptr;
         const QPoint p = grid()->mapFromGlobal(QPoint(x, y));
         for (int i = 0; i < grid()->Count(); ++i)
-            if (grid()->CellRect(i).contains(p))
-                return child(i);
+            if (grid()->CellRect(i).contains(p)) return child(i);
         return nullptr;
     }
 
 private:
-    mutable std::vector<QAccessibleInterface*> m_cells;  // made when first asked for, kept for the grid's life
+    mutable std::vector<QAccessibleInterface*>
+        m_cells;  // made when first asked for, kept for the grid's life
 };
 
-QAccessibleInterface* grid_factory(const QString& class_name, QObject* object)
-{
+QAccessibleInterface* grid_factory(const QString& class_name, QObject* object) {
     if (class_name == QLatin1String("TValueGrid"))
-        if (auto* grid = qobject_cast<TValueGrid*>(object))
-            return new grid_accessible(grid);
+        if (auto* grid = qobject_cast<TValueGrid*>(object)) return new grid_accessible(grid);
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
-void install_value_grid_accessibility()
-{
+void install_value_grid_accessibility() {
     static const bool installed = (QAccessible::installFactory(grid_factory), true);
     (void)installed;
 }
 
-void value_grid_items_renamed(TValueGrid* grid, const QStringList& before)
-{
-    if (!QAccessible::isActive())
-        return;
+void value_grid_items_renamed(TValueGrid* grid, const QStringList& before) {
+    if (!QAccessible::isActive()) return;
     auto* face = dynamic_cast<grid_accessible*>(QAccessible::queryAccessibleInterface(grid));
-    if (!face)
-        return;
+    if (!face) return;
     const QStringList& now = grid->ItemNames();
     for (int i = 0; i < now.size(); ++i)
         if (QAccessibleInterface* item = face->made(i); item && (i >= before.size() || before[i] != now[i])) {
@@ -150,13 +126,10 @@ void value_grid_items_renamed(TValueGrid* grid, const QStringList& before)
         }
 }
 
-void value_grid_current_changed(TValueGrid* grid)
-{
-    if (!QAccessible::isActive() || !grid->hasFocus())
-        return;
+void value_grid_current_changed(TValueGrid* grid) {
+    if (!QAccessible::isActive() || !grid->hasFocus()) return;
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(grid);
-    if (!face || face->childCount() <= grid->Current())
-        return;
+    if (!face || face->childCount() <= grid->Current()) return;
     QAccessibleEvent event(face->child(grid->Current()), QAccessible::Focus);
     QAccessible::updateAccessibility(&event);
 }
