@@ -13,6 +13,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifdef Q_OS_WIN
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -62,6 +67,11 @@ void passOn(QtMsgType type, const QMessageLogContext& context, const QString& te
     else
         std::fprintf(stderr, "%s\n", what);
     std::fflush(nullptr);
+#ifdef Q_OS_WIN
+    // A windowed program has no standard error to read: say it in a box.
+    const std::wstring text = QString::fromUtf8(what).toStdWString();
+    MessageBoxW(nullptr, text.c_str(), L"Digits", MB_OK | MB_ICONERROR);
+#endif
     // Nothing the program has is kept beyond the process, and the window
     // system is gone: there is nothing for destructors to tidy.
     std::_Exit(0);
