@@ -10,7 +10,8 @@
 ; or for all users (in Program Files); silent with /S, and then /CurrentUser
 ; or /AllUsers chooses (administrators get all users by default, as the
 ; page does).
-Unicode true
+; A 64-bit installer for a 64-bit program (and none for Windows it cannot run on).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 ManifestDPIAware true
 
@@ -29,7 +30,6 @@ ManifestDPIAware true
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
 !include MultiUser.nsh
 !include MUI2.nsh
-!include x64.nsh
 
 Name "${NAME} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -58,16 +58,10 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${NAME} needs a 64-bit Windows."
-    Abort
-  ${EndIf}
-  SetRegView 64
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 

@@ -53,8 +53,7 @@ registry() {  # the value of an uninstall entry, or nothing
 # --- install for the current user --------------------------------------------
 start=$(date +%s.%N)
 wine "$setup" /S /CurrentUser || fail "the installer ended with $?"
-wineserver -w 2>/dev/null || true
-echo "installed for the current user in $(echo "$(date +%s.%N) - $start" | bc | cut -c1-4) s"
+echo "installed for the current user in $(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s"
 install_dir=$user_dir/AppData/Local/Programs/Digits
 [ -f "$install_dir/digits.exe" ] || fail "no digits.exe in $install_dir"
 [ -f "$install_dir/platforms/qwindows.dll" ] || fail "no platforms/qwindows.dll"
@@ -108,7 +107,17 @@ echo "after Train: the box says \"Train Number 10000\""
 [ -z "$shots" ] || { mkdir -p "$shots"; import -window root -crop "${width}x${height}+${left}+${top}" +repage "$shots/train.png"; }
 xdotool key Return; sleep 0.5
 
-golden_epoch0="GOLDEN_EPOCH0"
+# As the Linux program lists them (its golden run).
+golden_epoch0="1.34527945518494
+1.33492434024811
+1.32384324073792
+1.3135347366333
+1.30405366420746
+1.29298567771912
+1.28337430953979
+1.27318918704987
+1.26357626914978
+1.25362288951874"
 errors=$(list_lines 200 50)
 [ "$errors" = "$golden_epoch0" ] || fail "the errors of epoch 0 are:
 $errors"
@@ -120,7 +129,16 @@ for _ in 1 2 3; do xdotool key Down; sleep 0.1; done
 click 328 532
 sleep 0.5
 [ -z "$shots" ] || import -window root -crop "${width}x${height}+${left}+${top}" +repage "$shots/test.png"
-golden_test3="GOLDEN_TEST3"
+golden_test3="0.0991265624761581
+0.0988494455814362
+0.0994262099266052
+0.099651038646698
+0.0998031422495842
+0.10010789334774
+0.100456960499287
+0.100330799818039
+0.10104164481163
+0.101036034524441"
 outputs=$(list_lines 200 150)
 [ "$outputs" = "$golden_test3" ] || fail "the outputs of Test on digit 3 are:
 $outputs"
@@ -135,22 +153,23 @@ echo "closed; exit code 0"
 
 # --- uninstall, then the same for all users ------------------------------------
 uninstall_and_check() {  # HIVE INSTALL_DIR
-  local command
+  local command program
   command=$(registry "$1" QuietUninstallString)
   [ -n "$command" ] || fail "no QuietUninstallString in $1"
-  wine cmd /c "$command" || fail "the uninstaller ended with $?"
-  wineserver -w 2>/dev/null || true
-  for _ in $(seq 1 50); do [ -e "$2" ] || break; sleep 0.1; done  # it finishes from a copy of itself
+  program=$(sed -n 's/^"\([^"]*\)".*/\1/p' <<<"$command")
+  # shellcheck disable=SC2086 # the arguments, split as Windows splits them
+  wine "$program" ${command#\"$program\"} || fail "the uninstaller ended with $?"
+  # It finishes from a copy of itself in the temporary folder.
+  for _ in $(seq 1 200); do [ -e "$2" ] || break; sleep 0.1; done
   [ ! -e "$2" ] || fail "left behind: $(find "$2")"
   [ -z "$(registry "$1" DisplayName)" ] || fail "the uninstall entry stayed in $1"
-  find "$WINEPREFIX/drive_c" -iname 'digits*.lnk' | grep -q . && fail "a shortcut stayed"
-  return 0
+  if find "$WINEPREFIX/drive_c" -iname 'digits*.lnk' | grep -q .; then fail "a shortcut stayed"; fi
+  if wine reg query "$1\\Software\\Digits" >/dev/null 2>&1; then fail "the settings key stayed in $1"; fi
 }
 uninstall_and_check HKCU "$install_dir"
 echo "uninstalled for the current user: nothing left"
 
 wine "$setup" /S /AllUsers || fail "the installer for all users ended with $?"
-wineserver -w 2>/dev/null || true
 all_dir="$WINEPREFIX/drive_c/Program Files/Digits"
 [ -f "$all_dir/digits.exe" ] || fail "no digits.exe in $all_dir"
 [ "$(registry HKLM DisplayVersion)" = "$version" ] || fail "no uninstall entry for all users"
