@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QStringDecoder>
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <string>
 #include <windows.h>
