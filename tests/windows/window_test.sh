@@ -66,6 +66,8 @@ publisher=$(registry HKCU Publisher)
 echo "registered: Digits $version by $publisher"
 
 # --- the installed program ---------------------------------------------------
+# No window manager here: Wine draws the frames itself, as Windows does.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 wine "$install_dir/digits.exe" >"$work/out" 2>"$work/err" &
 pid=$!
 started+=("$pid")
@@ -93,12 +95,10 @@ list_lines() {
   done
 }
 
-# "Train", and its box when it comes.
+# "Train", and its box (titled with the program's name) when it comes.
 click 124 532
-for _ in $(seq 1 600); do
-  [ "$(xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l)" -gt 1 ] && break
-  sleep 0.1
-done
+for _ in $(seq 1 300); do probe rect digits >/dev/null && break; sleep 0.2; done
+probe rect digits >/dev/null || fail "no box after Train"
 sleep 0.5
 xdotool key ctrl+c; sleep 0.3
 box=$(copied)

@@ -11,6 +11,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <string>
 #include <windows.h>
+#undef TextOut  // windows.h's name for TextOutW; TCanvas has one of its own
 #endif
 
 void TFont::SetName(const QString& name)
