@@ -7,7 +7,8 @@
 # - the installed program shows "Form1" at its designed bounds; "Train" ends
 #   in the box "Train Number 10000" with the golden errors of epoch 0 in the
 #   first list box; "Test" after picking "3" lists the outputs the Linux
-#   program lists; closed, it ends with exit code 0;
+#   program lists; closed, it ends with exit code 0; without its platform
+#   plugin it says so in a box and ends with 0 too;
 # - the uninstaller leaves nothing behind; the same for all users.
 # The lists are read as a user copies them (Ctrl+C copies a list's current
 # line, and a message box's text); window_probe.exe, from the Windows build
@@ -150,6 +151,21 @@ status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "the program ended with exit code $status"
 echo "closed; exit code 0"
+
+# Without its platform plugin Qt cannot start: the program says so in a box
+# (there is no console to read) and still ends with 0.
+cp -r "$install_dir" "$work/broken"
+rm -r "$work/broken/platforms"
+wine "$work/broken/digits.exe" >/dev/null 2>&1 &
+pid=$!
+started+=("$pid")
+for _ in $(seq 1 150); do probe rect Digits >/dev/null && break; sleep 0.2; done
+probe rect Digits >/dev/null || fail "no box when the platform plugin is missing"
+xdotool key Return
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "without its platform plugin the program ended with exit code $status"
+echo "without its platform plugin: a box, then exit code 0"
 
 # --- uninstall, then the same for all users ------------------------------------
 uninstall_and_check() {  # HIVE INSTALL_DIR
