@@ -6,14 +6,21 @@
 #               then builds and runs it again under AddressSanitizer and
 #               UndefinedBehaviorSanitizer, then the engine's suite on arm64
 #               (make test-arm64: cross-built, run under qemu), then builds
-#               the Debian package and checks what it installs
-# and one for packagers:
-#   make deb    builds the Debian package into build-deb/ and checks it with lintian
+#               the Debian package and checks what it installs, and last the
+#               Windows build and its tests under Wine (make test-windows)
+# and for packagers:
+#   make deb      builds the Debian package into build-deb/ and checks it with lintian
+#   make windows  cross-builds the program for 64-bit Windows into
+#                 build-windows/: the folder digits/, its zip and the installer
+#                 (Qt for Windows is built once from Debian's source first:
+#                 scripts/windows-qt)
 BUILD      ?= build
 RUN_BUILD  ?= build-run
 ASAN_BUILD ?= build-asan
 DEB_BUILD  ?= build-deb
 ARM64_BUILD ?= build-arm64
+WINDOWS_BUILD ?= build-windows
+WINDOWS_TESTS ?= build-windows-tests
 JOBS       ?= $(shell nproc)
 CTEST       = QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 # Leaks inside system libraries that the program cannot free: see the file.
@@ -21,7 +28,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: run test test-arm64 setup setup-run build build-run build-asan bench screenshots deb clean
+.PHONY: run test test-arm64 windows test-windows setup setup-run build build-run build-asan bench screenshots deb clean
 
 run: build-run
 	$(RUN_BUILD)/app/digits
@@ -31,6 +38,7 @@ test: build build-asan
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) $(CTEST)
 	$(MAKE) test-arm64
 	$(MAKE) deb && ./tests/package_test.sh $(DEB_BUILD)/digits_*.deb $(BUILD)/tests/wm_close
+	$(MAKE) test-windows
 
 # The engine and its tests cross-built for arm64, run under qemu-aarch64,
 # which is some thirty times slower: without the two full extra runs and the
@@ -40,6 +48,35 @@ test-arm64: setup
 	cmake -S tests/arm64 -B $(ARM64_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tests/arm64/aarch64-linux-gnu.cmake
 	cmake --build $(ARM64_BUILD) -j $(JOBS)
 	cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(ARM64_SKIP)'
+
+# The program for 64-bit Windows, cross-built with MinGW-w64 against the Qt
+# that scripts/windows-qt builds (and keeps in ~/.cache/digits).
+WINDOWS_TOOLCHAIN = $(CURDIR)/windows/x86_64-w64-mingw32.cmake
+windows: setup
+	qt=$$(./scripts/windows-qt) && \
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) \
+	  -DDIGITS_WINDOWS_QT=$$qt -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DDIGITS_BENCH=OFF && \
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target digits && \
+	./windows/package $(WINDOWS_BUILD) $$qt \
+	  $$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(WINDOWS_BUILD)/CMakeCache.txt)
+
+# The engine's suite cross-built for Windows and run under Wine, in a Wine
+# prefix of its own: its server and services started first, apart from the
+# tests (which ctest would otherwise wait for), and kept between them. Then
+# the exps the sigmoids depended on to the last place, against glibc's; then
+# the installer into a fresh prefix and the installed program's window on
+# Xvfb.
+WINE_TESTS_ENV = WINEPREFIX=$(CURDIR)/$(WINDOWS_TESTS)/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+test-windows: windows
+	cmake -S tests/windows -B $(WINDOWS_TESTS) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN)
+	cmake --build $(WINDOWS_TESTS) -j $(JOBS)
+	rm -rf $(WINDOWS_TESTS)/exp-last-place
+	$(WINE_TESTS_ENV) wineserver -p 60
+	$(WINE_TESTS_ENV) wine cmd /c exit >/dev/null 2>&1
+	cd $(WINDOWS_TESTS) && ctest --output-on-failure -j $(JOBS)
+	/usr/bin/python3 tests/windows/exp_against_glibc.py $(WINDOWS_TESTS)/exp-last-place
+	./tests/windows/window_test.sh $(WINDOWS_BUILD)/digits-*-setup.exe
 
 bench: build
 	$(BUILD)/bench/digits_bench
@@ -89,4 +126,4 @@ deb: setup
 	lintian --fail-on error --display-info $(DEB_BUILD)/digits_*.changes
 
 clean:
-	rm -rf $(BUILD) $(RUN_BUILD) $(ASAN_BUILD) $(DEB_BUILD) $(ARM64_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(ASAN_BUILD) $(DEB_BUILD) $(ARM64_BUILD) $(WINDOWS_BUILD) $(WINDOWS_TESTS)

@@ -1,5 +1,6 @@
 # How every build of the project compiles, the program's (CMakeLists.txt)
-# and the engine's alone for arm64 (tests/arm64/CMakeLists.txt).
+# and the engine's alone for arm64 and Windows (tests/arm64/ and
+# tests/windows/).
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_CXX_EXTENSIONS OFF)

@@ -3,6 +3,9 @@
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QIcon>
+#ifdef Q_OS_WIN
+#include <QFontDatabase>
+#endif
 
 void present_to_desktop() {
     QGuiApplication::setDesktopFileName(QStringLiteral(DIGITS_APP_ID));
@@ -14,4 +17,9 @@ void present_to_desktop() {
                        QDirIterator::Subdirectories);
     while (sizes.hasNext()) icon.addFile(sizes.next());
     QGuiApplication::setWindowIcon(icon);
+#ifdef Q_OS_WIN
+    // The digits of AR PL UKai TW, which the Kai face's name falls back to
+    // where Windows has no DFKai-SB; where it has, that face is taken.
+    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/ukai-digits.ttf"));
+#endif
 }

@@ -138,7 +138,8 @@ TEST_F(LearningStep, DeltaFactorCompoundsFromLayerToLayer) {
     // of two floats rounded to float is the same in float as in extended, so
     // float arithmetic gives the expected values here. The input layer's sums
     // are of terms so alike that each extended step is exact: one rounding of
-    // s + delta * w, which is what fmaf does.
+    // s + delta * w, here formed exactly in long double and rounded once (not
+    // with fmaf, which MinGW-w64 rounds twice).
     compute_delta(nw);
     const real out = nw.layers[2][0].delta;
     for (int j = 1; j < layer_size[2]; ++j) EXPECT_EQ(nw.layers[2][j].delta, 0.0f);
@@ -152,7 +153,9 @@ TEST_F(LearningStep, DeltaFactorCompoundsFromLayerToLayer) {
         real error = 0.0f;
         double unrounded = 0.0;
         for (int k = 0; k < layer_size[1]; ++k) {
-            error = std::fmaf(nw.layers[1][k].delta, nw.layers[1][k].weight[j], error);
+            error = static_cast<real>(static_cast<long double>(error) +
+                                      static_cast<long double>(nw.layers[1][k].delta) *
+                                          nw.layers[1][k].weight[j]);
             unrounded += static_cast<double>(nw.layers[1][k].delta) * nw.layers[1][k].weight[j];
         }
         EXPECT_EQ(nw.layers[0][j].delta, error * 0.005f) << j;

@@ -4,6 +4,15 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStringDecoder>
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <string>
+#include <windows.h>
+#undef TextOut  // windows.h's name for TextOutW; TCanvas has one of its own
+#endif
 
 void TFont::SetName(const QString& name) {
     m_name = name;
@@ -13,7 +22,17 @@ void TFont::SetName(const QString& name) {
 void TFont::SetName(std::string_view narrow) {
     QStringDecoder big5("Big5");
     const QByteArrayView bytes(narrow.data(), qsizetype(narrow.size()));
-    SetName(big5.isValid() ? QString(big5(bytes)) : QString::fromLocal8Bit(bytes));
+    if (big5.isValid()) return SetName(QString(big5(bytes)));
+#ifdef Q_OS_WIN
+    // A Qt without ICU knows no Big5, but Windows does: code page 950.
+    if (const int length = MultiByteToWideChar(950, 0, narrow.data(), int(narrow.size()), nullptr, 0);
+        length > 0) {
+        std::wstring wide(std::size_t(length), L'\0');
+        MultiByteToWideChar(950, 0, narrow.data(), int(narrow.size()), wide.data(), length);
+        return SetName(QString::fromStdWString(wide));
+    }
+#endif
+    SetName(QString::fromLocal8Bit(bytes));
 }
 
 void TFont::SetHeight(int height) {
