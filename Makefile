@@ -7,8 +7,11 @@
 #               UndefinedBehaviorSanitizer, then the engine's suite on arm64
 #               (make test-arm64: cross-built, run under qemu), then builds
 #               the Debian package and checks what it installs
-# and one for packagers:
+# one for packagers:
 #   make deb    builds the Debian package into build-deb/ and checks it with lintian
+# and one to run before changing platform code:
+#   make test-pi  the whole program on arm64 Debian 12 (a Raspberry Pi), built,
+#               run and packaged in a cached arm64 root under qemu (scripts/test-pi)
 BUILD      ?= build
 RUN_BUILD  ?= build-run
 ASAN_BUILD ?= build-asan
@@ -21,7 +24,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: run test test-arm64 setup setup-run build build-run build-asan bench screenshots deb clean
+.PHONY: run test test-arm64 test-pi setup setup-run setup-deb build build-run build-asan bench screenshots deb clean
 
 run: build-run
 	$(RUN_BUILD)/app/digits
@@ -41,6 +44,10 @@ test-arm64: setup
 	cmake --build $(ARM64_BUILD) -j $(JOBS)
 	cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -E '$(ARM64_SKIP)'
 
+test-pi:
+	./scripts/setup test pi
+	./scripts/test-pi
+
 bench: build
 	$(BUILD)/bench/digits_bench
 
@@ -55,6 +62,10 @@ setup:
 
 setup-run:
 	./scripts/setup run
+
+# The package needs what the program needs and the packaging tools alone.
+setup-deb:
+	./scripts/setup run package
 
 # The program without the tests and benchmarks: fewer packages to install,
 # far less to compile.
@@ -74,7 +85,7 @@ build-asan: setup
 # copy of the source (the files git tracks, and new ones it does not ignore)
 # in $(DEB_BUILD)/src, and the package lands in $(DEB_BUILD), not outside the
 # repository.
-deb: setup
+deb: setup-deb
 	rm -rf $(DEB_BUILD) && mkdir -p $(DEB_BUILD)/src
 	git ls-files -z --cached --others --exclude-standard | \
 	  tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C $(DEB_BUILD)/src
