@@ -8,12 +8,15 @@
 #               (make test-arm64: cross-built, run under qemu), then builds
 #               the Debian package and checks what it installs, and last the
 #               Windows build and its tests under Wine (make test-windows)
-# and for packagers:
+# for packagers:
 #   make deb      builds the Debian package into build-deb/ and checks it with lintian
 #   make windows  cross-builds the program for 64-bit Windows into
 #                 build-windows/: the folder digits/, its zip and the installer
 #                 (Qt for Windows is built once from Debian's source first:
 #                 scripts/windows-qt)
+# and one to run before changing platform code:
+#   make test-pi  the whole program on arm64 Debian 12 (a Raspberry Pi), built,
+#                 run and packaged in a cached arm64 root under qemu (scripts/test-pi)
 BUILD      ?= build
 RUN_BUILD  ?= build-run
 ASAN_BUILD ?= build-asan
@@ -28,7 +31,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: run test test-arm64 windows test-windows setup setup-run build build-run build-asan bench screenshots deb clean
+.PHONY: run test test-arm64 test-pi windows test-windows setup setup-run setup-deb build build-run build-asan bench screenshots deb clean
 
 run: build-run
 	$(RUN_BUILD)/app/digits
@@ -78,6 +81,10 @@ test-windows: windows
 	/usr/bin/python3 tests/windows/exp_against_glibc.py $(WINDOWS_TESTS)/exp-last-place
 	./tests/windows/window_test.sh $(WINDOWS_BUILD)/digits-*-setup.exe
 
+test-pi:
+	./scripts/setup test pi
+	./scripts/test-pi
+
 bench: build
 	$(BUILD)/bench/digits_bench
 
@@ -99,6 +106,10 @@ setup:
 setup-run:
 	./scripts/setup run
 
+# The package needs what the program needs and the packaging tools alone.
+setup-deb:
+	./scripts/setup run package
+
 # The program without the tests and benchmarks: fewer packages to install,
 # far less to compile.
 build-run: setup-run
@@ -117,7 +128,7 @@ build-asan: setup
 # copy of the source (the files git tracks, and new ones it does not ignore)
 # in $(DEB_BUILD)/src, and the package lands in $(DEB_BUILD), not outside the
 # repository. The copy names whoever builds it as the maintainer.
-deb: setup
+deb: setup-deb
 	rm -rf $(DEB_BUILD) && mkdir -p $(DEB_BUILD)/src
 	git ls-files -z --cached --others --exclude-standard | \
 	  tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C $(DEB_BUILD)/src
