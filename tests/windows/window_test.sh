@@ -7,7 +7,9 @@
 # - the installed program shows "Form1" at its designed bounds; "Train" ends
 #   in the box "Train Number 10000" with the golden errors of epoch 0 in the
 #   first list box; "Test" after picking "3" lists the outputs the Linux
-#   program lists; closed, it ends with exit code 0;
+#   program lists; closed, it ends with exit code 0, and so it does when
+#   the session ends and after the box that says it cannot start (here for
+#   want of its platform plugin);
 # - the uninstaller leaves nothing behind; the same for all users.
 # The lists are read as a user copies them (Ctrl+C copies a list's current
 # line, and a message box's text); window_probe.exe, from the Windows build
@@ -69,16 +71,25 @@ echo "registered: Digits $version by $publisher"
 # --- the installed program ---------------------------------------------------
 # No window manager here: Wine draws the frames itself, as Windows does.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-wine "$install_dir/digits.exe" >"$work/out" 2>"$work/err" &
-pid=$!
-started+=("$pid")
-for _ in $(seq 1 300); do
-  bounds=$(probe rect Form1) && break
-  kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared: $(cat "$work/err")"
-  sleep 0.2
-done
-[ -n "${bounds:-}" ] || fail "the window Form1 never appeared"
-sleep 1
+start_program() {  # start_program EXE WINDOW_TITLE: sets pid once the window shows
+  local bounds=
+  wine "$1" >"$work/out" 2>"$work/err" &
+  pid=$!
+  started+=("$pid")
+  for _ in $(seq 1 300); do
+    bounds=$(probe rect "$2") && break
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before its window \"$2\" appeared: $(cat "$work/err")"
+    sleep 0.2
+  done
+  [ -n "$bounds" ] || fail "the window \"$2\" never appeared"
+  sleep 1
+}
+ended_with_0() {  # ended_with_0 HOW: the program started last has ended, with exit code 0
+  local status=0
+  wait "$pid" || status=$?
+  [ "$status" -eq 0 ] || fail "$1, the program ended with exit code $status"
+}
+start_program "$install_dir/digits.exe" Form1
 read -r left top width height cx cy cw ch < <(probe rect Form1)
 echo "window at $left,$top ${width}x$height, client area at $cx,$cy ${cw}x$ch"
 # Windows 10 and later keep the resize borders left, right and below the
@@ -154,10 +165,32 @@ echo "Test on digit 3 lists the outputs the Linux program lists"
 
 # Closed as a user closes it.
 xdotool key --clearmodifiers alt+F4 2>/dev/null || true
-status=0
-wait "$pid" || status=$?
-[ "$status" -eq 0 ] || fail "the program ended with exit code $status"
+ended_with_0 "closed"
 echo "closed; exit code 0"
+
+# The session ending (signing out, shutting down): Windows would end the
+# program with a code of its own once it has answered.
+start_program "$install_dir/digits.exe" Form1
+wineboot --end-session >/dev/null 2>&1 || true
+ended_with_0 "at the session's end"
+grep -q "WM_ENDSESSION received; the window closes" "$work/err" ||
+  fail "at the session's end the program did not end by itself: $(cat "$work/err")"
+echo "at the session's end: closed; exit code 0"
+
+# A start-up failure, here a folder without its platform plugin: Qt says it
+# in a box (titled with the program's name), and the exit code is still 0.
+cp -r "$install_dir" "$work/broken"
+rm "$work/broken/platforms/qwindows.dll"
+start_program "$work/broken/digits.exe" digits
+read -r left top width height _ < <(probe rect digits)
+for _ in $(seq 1 10); do  # the first click may only activate the box
+  xdotool mousemove $((left + width / 2)) $((top + height / 2)) click 1 key Return
+  sleep 0.5
+  kill -0 "$pid" 2>/dev/null || break
+done
+ended_with_0 "after the start-up failure's box"
+grep -q 'platform plugin "windows" is missing' "$work/err" || fail "the start-up failure said: $(cat "$work/err")"
+echo "without its platform plugin: a box, then exit code 0"
 
 # --- uninstall, then the same for all users ------------------------------------
 uninstall_and_check() {  # HIVE INSTALL_DIR

@@ -58,6 +58,54 @@ void CloseOnSignals(QObject* owner, std::function<void(const char* name)> onSign
     });
 }
 
+#elif defined(Q_OS_WIN)
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace {
+
+// Windows ends a session by sending WM_ENDSESSION to every top-level window
+// and ends the process itself, with an exit code of its own, as soon as the
+// message is answered; the event loop never runs again. So the program ends
+// here, on the GUI thread inside that message, with its window closed first.
+class SessionEnd final : public QObject, public QAbstractNativeEventFilter {
+public:
+    SessionEnd(QObject* owner, std::function<void(const char*)> onEnd)
+        : QObject(owner), m_onEnd(std::move(onEnd)) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~SessionEnd() override {
+        if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "windows_generic_MSG") return false;
+        const MSG* msg = static_cast<const MSG*>(message);
+        if (msg->message != WM_ENDSESSION || msg->wParam == FALSE)
+            return false;  // FALSE: the end was called off
+        m_onEnd("WM_ENDSESSION");
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+
+private:
+    std::function<void(const char*)> m_onEnd;
+};
+
+}  // namespace
+
+void CloseOnSignals(QObject* owner, std::function<void(const char* name)> onSignalName) {
+    new SessionEnd(owner, std::move(onSignalName));
+}
+
 #else
 
 void CloseOnSignals(QObject*, std::function<void(const char*)>) {}

@@ -10,6 +10,8 @@
 // calls `onSignal` with the signal's name ("SIGTERM"), from the event loop
 // of the thread that called this. The handler itself only writes the
 // signal's number into a pipe, the one thing that is safe there; a notifier
-// owned by `owner` reads it. Where the system has no such signals it does
-// nothing.
+// owned by `owner` reads it.
+// Windows has no such signals; there the session's end (WM_ENDSESSION)
+// calls `onSignal` with "WM_ENDSESSION", and the process then ends at
+// once with exit code 0, before Windows ends it with a code of its own.
 void CloseOnSignals(QObject* owner, std::function<void(const char* name)> onSignal);

@@ -15,13 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -71,12 +64,10 @@ void sayOnStandardError(const char* what) {
     static std::atomic_flag ending = ATOMIC_FLAG_INIT;
     if (ending.test_and_set())
         for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    // A windowed program on Windows has no standard error to read; there Qt
+    // has already said in a box of its own that no platform could be started
+    // (the one way to get here), and a second box would only repeat it.
     sayOnStandardError(what);
-#ifdef Q_OS_WIN
-    // A windowed program has no standard error to read: say it in a box.
-    const std::wstring text = QString::fromUtf8(what).toStdWString();
-    MessageBoxW(nullptr, text.c_str(), L"Digits", MB_OK | MB_ICONERROR);
-#endif
     // Nothing the program has is kept beyond the process, and the window
     // system is gone: there is nothing for destructors to tidy.
     std::_Exit(0);
