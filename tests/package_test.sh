@@ -3,9 +3,11 @@
 # it: every file at its place, the names that tie them together agreeing, the
 # dependencies a bare machine needs to start the program, and the program it
 # holds worked as the AT-SPI test works the built one (wm_close from a build).
-#   package_test.sh DEB WM_CLOSE
+#   package_test.sh DEB [WM_CLOSE]
+# Without WM_CLOSE (a package for another machine, whose program cannot run
+# here: make test-pi works it in its own root) the program is not run.
 set -euo pipefail
-deb=$1 wm_close=$2
+deb=$1 wm_close=${2:-}
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
@@ -46,7 +48,11 @@ check "recommends qt6-wayland" [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-wayla
 
 # The packaged program itself, built with the distribution's flags: its
 # training run ends in the errors the engine's own test pins to the bit.
-check "the program through AT-SPI" quiet /usr/bin/python3 "$(dirname "$0")/atspi_test.py" "$root/usr/bin/digits" "$wm_close"
+if [ -n "$wm_close" ]; then
+  check "the program through AT-SPI" quiet /usr/bin/python3 "$(dirname "$0")/atspi_test.py" "$root/usr/bin/digits" "$wm_close"
+else
+  echo "not run here: the packaged program (no WM_CLOSE given)"
+fi
 
 echo "package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
